@@ -1,0 +1,174 @@
+// kelvane-cli: runs a Duplicate job from the command line, writing to a file or standard output.
+//
+// Exit status: 0 success, 1 a file error, 2 a usage or validation error.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/duplicate.h"
+#include "engine/job.h"
+#include "engine/validation.h"
+#include "platform/file.h"
+#include "platform/file_error.h"
+
+namespace {
+
+constexpr int kExitFileError = 1;
+constexpr int kExitInvalid = 2;
+
+// Collects what a run would show in message boxes; a command-line run prints only failures.
+class CollectingMessageBox : public kelvane::MessageBox {
+ public:
+  kelvane::MessageAnswer Show(const std::string& text, kelvane::MessageButtons, kelvane::MessageIcon) override {
+    messages.push_back(text);
+    return kelvane::MessageAnswer::Ok;
+  }
+  std::vector<std::string> messages;
+};
+
+// A job's output never needs the clipboard on the command line: no output file means standard output.
+class NoClipboard : public kelvane::Clipboard {
+ public:
+  bool Open() override { return false; }
+  void Close() override {}
+  std::optional<std::string> TextBlock() override { return std::nullopt; }
+  void Empty() override {}
+  bool SetText(const std::string&) override { return false; }
+};
+
+std::string ReadInput(const std::string& path) {
+  kelvane::File file = path == "-" ? kelvane::File::Adopt(::dup(STDIN_FILENO), "standard input")
+                                   : kelvane::File::Open(path, kelvane::File::Mode::Read);
+  std::string bytes = file.ReadAll();
+  file.Close();
+  return bytes;
+}
+
+struct Variable {
+  std::string tag;
+  std::string valueOrFile;
+  bool fromFile = false;
+};
+
+// "TAG=VALUE", split at the first '='.
+std::optional<Variable> SplitVariable(const std::string& spec, bool fromFile) {
+  const size_t equals = spec.find('=');
+  if (equals == std::string::npos) {
+    return std::nullopt;
+  }
+  return Variable{spec.substr(0, equals), spec.substr(equals + 1), fromFile};
+}
+
+int Fail(int status, const std::string& message) {
+  std::cerr << message << '\n';
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Writes a block of text many times, replacing variable tags in each copy.", "kelvane-cli"};
+  app.set_version_flag("--version", std::string("kelvane-cli ") + KELVANE_VERSION);
+
+  std::string text, textFile, repeat = "1", output;
+  std::vector<std::string> vars, varFiles;
+  bool append = false;
+  auto* textOption = app.add_option("--text", text, "The block of text to duplicate");
+  auto* textFileOption = app.add_option("--text-file", textFile, "Read the block from FILE ('-': standard input)");
+  textOption->excludes(textFileOption);
+  app.add_option("--repeat", repeat, "How many copies to write (1 to 2147483647)")->capture_default_str();
+  auto* varOption = app.add_option("--var", vars, "A variable TAG=VALUE; repeat for more")->allow_extra_args(false);
+  auto* varFileOption = app.add_option("--var-file", varFiles, "A variable TAG=FILE whose values are FILE's lines")
+                            ->allow_extra_args(false);
+  app.add_option("--output", output, "Write to FILE instead of standard output");
+  app.add_flag("--append", append, "Append to the output file instead of replacing it");
+  app.footer(
+      "Values: one line per copy, a single line for every copy, or a counter such as %%count1%03d%%.\n"
+      "Exit status: 0 done, 1 a file error, 2 invalid input.");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? 0 : kExitInvalid;
+  }
+  if (textOption->count() == 0 && textFileOption->count() == 0) {
+    std::cerr << "One of --text and --text-file is needed.\n" << app.help();
+    return kExitInvalid;
+  }
+
+  // --var and --var-file interleave on the command line; the variables keep that order.
+  std::vector<Variable> variables;
+  size_t nextVar = 0, nextVarFile = 0;
+  for (const CLI::Option* option : app.parse_order()) {
+    const bool fromFile = option == varFileOption;
+    if (option != varOption && !fromFile) {
+      continue;
+    }
+    const std::string& spec = fromFile ? varFiles[nextVarFile++] : vars[nextVar++];
+    const std::optional<Variable> variable = SplitVariable(spec, fromFile);
+    if (!variable) {
+      std::cerr << (fromFile ? "--var-file" : "--var") << " needs TAG=" << (fromFile ? "FILE" : "VALUE") << ": " << spec
+                << '\n';
+      return kExitInvalid;
+    }
+    variables.push_back(*variable);
+  }
+
+  kelvane::Job job;
+  try {
+    job.blockText = textFileOption->count() != 0 ? ReadInput(textFile) : text;
+    for (const Variable& variable : variables) {
+      job.tags.push_back(variable.tag);
+      job.values.push_back(variable.fromFile ? ReadInput(variable.valueOrFile) : variable.valueOrFile);
+    }
+  } catch (const kelvane::FileException& error) {
+    return Fail(kExitFileError, error.ErrorReport());
+  }
+  job.outputFile = output;
+  job.append = append ? 1 : 0;
+
+  // The same checks, in the same order, as the dialog's fields.
+  if (!kelvane::ParseRepeatCount(repeat, job.repeatCount)) {
+    return Fail(kExitInvalid, kelvane::NotAnIntegerMessage());
+  }
+  if (const auto error = kelvane::RepeatCountRangeError(job.repeatCount)) {
+    return Fail(kExitInvalid, *error);
+  }
+  for (const std::string& tag : job.tags) {
+    if (const auto error = kelvane::EmptyTagError(tag)) {
+      return Fail(kExitInvalid, *error);
+    }
+  }
+  if (const auto error = kelvane::LineCountError(job.tags, job.values, job.repeatCount)) {
+    return Fail(kExitInvalid, *error);
+  }
+
+  if (job.outputFile.empty()) {
+    try {
+      kelvane::File out = kelvane::File::Adopt(::dup(STDOUT_FILENO), "standard output");
+      kelvane::WriteCopies(job, out);
+      out.Close();
+      return 0;
+    } catch (const std::exception& error) {
+      return Fail(kExitFileError, kelvane::ErrorReport(error));
+    }
+  }
+  CollectingMessageBox messages;
+  NoClipboard clipboard;
+  const kelvane::RunOutcome outcome = kelvane::RunDuplicate(job.blockText, job.outputFile, job.append, job.repeatCount,
+                                                            job.tags, job.values, clipboard, messages);
+  if (outcome == kelvane::RunOutcome::Succeeded) {
+    return 0;
+  }
+  for (const std::string& message : messages.messages) {
+    std::cerr << message << '\n';
+  }
+  return kExitFileError;
+}

@@ -1,0 +1,38 @@
+// Moving text between the clipboard, strings and files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/clipboard.h"
+#include "platform/message_box.h"
+
+namespace kelvane {
+
+// Mode for reading the clipboard: the text ends at its first NUL byte. Any other mode takes
+// every byte of the clipboard's block.
+constexpr int kTextToFirstNul = 1;
+
+// Whether a text reached the clipboard.
+enum class ClipboardWrite { Done, OutOfMemory, Unavailable };
+
+// Reads the clipboard's text into text and returns its length; 0, with text untouched, when
+// the clipboard holds no text.
+std::int64_t ClipboardToString(Clipboard& clipboard, std::string& text, int mode);
+
+// Empties the clipboard and puts the first length bytes of text on it (length -1: up to the
+// first NUL byte).
+ClipboardWrite StringToClipboard(Clipboard& clipboard, const std::string& text, std::int64_t length);
+
+// Creates or truncates the file at path and writes the clipboard's text into it; returns the
+// number of bytes written (0 for no text), or -1 after reporting a file error.
+std::int64_t ClipboardToFile(Clipboard& clipboard, MessageBox& messages, const std::string& path, int mode);
+
+// Puts the whole file at path, up to its first NUL byte, on the clipboard as text. Reports a
+// failure itself and returns false; running out of memory reading the file is left to the caller.
+bool FileToClipboard(Clipboard& clipboard, MessageBox& messages, const std::string& path);
+
+// The message for a text that did not reach the clipboard.
+std::string ClipboardWriteError(ClipboardWrite result);
+
+}  // namespace kelvane

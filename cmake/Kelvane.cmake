@@ -1,0 +1,22 @@
+# Shared settings for the project's own targets.
+
+if(KELVANE_SANITIZE)
+  add_compile_options(-fsanitize=${KELVANE_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${KELVANE_SANITIZE})
+endif()
+
+function(kelvane_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+  if(KELVANE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# kelvane_add_library(name SOURCES...): a static library kelvane_<name> with the alias kelvane::<name>,
+# whose headers are included as "<folder>/<header>.h" from the source root.
+function(kelvane_add_library name)
+  add_library(kelvane_${name} STATIC ${ARGN})
+  add_library(kelvane::${name} ALIAS kelvane_${name})
+  target_include_directories(kelvane_${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  kelvane_warnings(kelvane_${name})
+endfunction()

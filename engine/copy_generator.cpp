@@ -1,0 +1,337 @@
+#include "engine/copy_generator.h"
+
+#include <algorithm>
+#include <array>
+
+#include "engine/utf8.h"
+#include "engine/variables.h"
+
+namespace kelvane {
+
+namespace {
+
+using ByteSet = std::array<bool, 256>;
+
+void Mark(ByteSet& set, std::string_view bytes) {
+  for (const char c : bytes) {
+    set[static_cast<unsigned char>(c)] = true;
+  }
+}
+
+bool Intersects(const ByteSet& a, const ByteSet& b) {
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] && b[i]) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view StripCarriageReturn(std::string_view line) {
+  if (line.ends_with('\r')) {
+    line.remove_suffix(1);
+  }
+  return line;
+}
+
+// Calls f(line, offset) for each value line that some copy of the run takes: line i for copy i,
+// or the text after the last line feed once the lines run out.
+template <typename F>
+void ForEachUsedLine(std::string_view text, int repeatCount, F f) {
+  size_t start = 0;
+  for (int line = 0; line < repeatCount; ++line) {
+    const size_t feed = text.find('\n', start);
+    const size_t end = feed == std::string_view::npos ? text.size() : feed;
+    f(StripCarriageReturn(text.substr(start, end - start)), start);
+    if (feed == std::string_view::npos) {
+      return;
+    }
+    start = feed + 1;
+  }
+}
+
+// Whether a match of upperTag could take in any byte of upperValue, wherever the value stands:
+// the tag inside the value, the value inside the tag, or the two overlapping at either end.
+bool CanOverlap(std::string_view upperValue, std::string_view upperTag, const ByteSet& tagBytes) {
+  if (upperValue.empty()) {
+    return false;
+  }
+  if (upperValue.find(upperTag) != std::string_view::npos) {
+    return true;
+  }
+  const size_t most = std::min(upperValue.size(), upperTag.size());
+  if (tagBytes[static_cast<unsigned char>(upperValue.front())]) {
+    if (upperValue.size() < upperTag.size() && upperTag.find(upperValue) != std::string_view::npos) {
+      return true;
+    }
+    for (size_t length = 1; length <= most; ++length) {
+      if (upperValue.substr(0, length) == upperTag.substr(upperTag.size() - length)) {
+        return true;
+      }
+    }
+  }
+  if (tagBytes[static_cast<unsigned char>(upperValue.back())]) {
+    for (size_t length = 1; length <= most; ++length) {
+      if (upperValue.substr(upperValue.size() - length) == upperTag.substr(0, length)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// What a variable can insert into a copy, over every copy of the run.
+class ValueRange {
+ public:
+  ValueRange(std::string_view text, int repeatCount) : text_(text), repeatCount_(repeatCount) {
+    if (text.find('\n') == std::string_view::npos) {
+      if (IsCounterExpression(text)) {
+        AddCounter(text);
+      } else {
+        constant_ = true;
+      }
+      return;
+    }
+    upper_ = UpperCase(text);
+    ForEachUsedLine(text_, repeatCount_, [this](std::string_view line, size_t) {
+      if (IsCounterExpression(line)) {
+        AddCounter(line);
+      } else {
+        canBeEmpty_ = canBeEmpty_ || line.empty();
+      }
+    });
+  }
+
+  // The same text in every copy.
+  [[nodiscard]] bool constant() const { return constant_; }
+  [[nodiscard]] std::string_view constantText() const { return text_; }
+  [[nodiscard]] bool canBeEmpty() const { return canBeEmpty_; }
+
+  // Whether a match of the tag could take in any byte of a value inserted in some copy.
+  [[nodiscard]] bool CanTouch(std::string_view upperTag, const ByteSet& tagBytes) const {
+    if (Intersects(counterBytes_, tagBytes)) {
+      return true;
+    }
+    bool touches = false;
+    if (!upper_.empty()) {
+      ForEachUsedLine(text_, repeatCount_, [&](std::string_view line, size_t offset) {
+        touches = touches || (!IsCounterExpression(line) &&
+                              CanOverlap(std::string_view(upper_).substr(offset, line.size()), upperTag, tagBytes));
+      });
+    }
+    return touches;
+  }
+
+ private:
+  // A counter's digits vary too much to list; every byte it can write counts.
+  void AddCounter(std::string_view line) {
+    const Counter counter(line);
+    const IntegerFormat& format = counter.format();
+    for (size_t b = 0; b < counterBytes_.size(); ++b) {
+      counterBytes_[b] = counterBytes_[b] || format.possibleUpperBytes()[b];
+    }
+    canBeEmpty_ = canBeEmpty_ || format.canBeEmpty();
+  }
+
+  std::string_view text_;
+  int repeatCount_;
+  std::string upper_;  // upper-cased value text, for multi-line values
+  ByteSet counterBytes_{};
+  bool constant_ = false;
+  bool canBeEmpty_ = false;
+};
+
+}  // namespace
+
+CopyGenerator::CopyGenerator(const Job& job) : block_(job.blockText) {
+  const size_t count = std::min(job.tags.size(), job.values.size());
+  variables_.resize(count);
+  for (size_t j = 0; j < count; ++j) {
+    Variable& v = variables_[j];
+    v.tag = job.tags[j];
+    v.upperTag = UpperCase(v.tag);
+    v.text = job.values[j];
+    v.singleLine = v.text.find('\n') == std::string_view::npos;
+    v.singleCounter = v.singleLine && IsCounterExpression(v.text);
+    if (v.singleCounter) {
+      v.counter = Counter(v.text);
+    }
+  }
+  usesLayout_ = BuildLayout(job);
+}
+
+// The layout holds when no match of a later tag can ever touch a value that varies from copy to
+// copy: then every tag is found at the same place in every copy, and a copy is its literal text
+// with the values dropped in. Constant values are inlined into the text, so later tags are
+// searched in them exactly as in any copy. Anything not provably safe falls back to searching.
+bool CopyGenerator::BuildLayout(const Job& job) {
+  // Character boundaries are piece-local only when every piece is valid UTF-8.
+  if (!IsValidUtf8(block_)) {
+    return false;
+  }
+  std::vector<ValueRange> ranges;
+  for (const Variable& v : variables_) {
+    if (!IsValidUtf8(v.text)) {
+      return false;
+    }
+    ranges.emplace_back(v.text, job.repeatCount);
+  }
+
+  std::vector<Piece> pieces{{std::string(block_), -1}};
+  for (size_t j = 0; j < variables_.size(); ++j) {
+    const std::string& upperTag = variables_[j].upperTag;
+    if (upperTag.empty()) {
+      continue;
+    }
+    ByteSet tagBytes{};
+    Mark(tagBytes, upperTag);
+    const auto isBarrier = [&](const Piece& p) {
+      // A varying value that is never empty and shares no byte with the tag: no match crosses it.
+      return p.variable >= 0 && !ranges[static_cast<size_t>(p.variable)].canBeEmpty();
+    };
+    for (size_t p = 0; p < pieces.size(); ++p) {
+      if (pieces[p].variable < 0) {
+        continue;
+      }
+      const ValueRange& range = ranges[static_cast<size_t>(pieces[p].variable)];
+      if (range.CanTouch(upperTag, tagBytes)) {
+        return false;
+      }
+      if (range.canBeEmpty() && upperTag.size() > 1) {
+        // An empty value joins its neighbours; a match across it must use the bytes beside it.
+        const bool leftSafe =
+            p == 0 || isBarrier(pieces[p - 1]) ||
+            (pieces[p - 1].variable < 0 && !tagBytes[static_cast<unsigned char>(UpperCase(pieces[p - 1].text).back())]);
+        const bool rightSafe = p + 1 == pieces.size() || isBarrier(pieces[p + 1]) ||
+                               (pieces[p + 1].variable < 0 &&
+                                !tagBytes[static_cast<unsigned char>(UpperCase(pieces[p + 1].text).front())]);
+        if (!leftSafe && !rightSafe) {
+          return false;
+        }
+      }
+    }
+
+    std::vector<Piece> next;
+    const auto append = [&next](std::string_view text, int variable) {
+      if (variable < 0) {
+        if (text.empty()) {
+          return;
+        }
+        if (!next.empty() && next.back().variable < 0) {
+          next.back().text.append(text);
+          return;
+        }
+      }
+      next.push_back({std::string(text), variable});
+    };
+    const ValueRange& range = ranges[j];
+    for (const Piece& piece : pieces) {
+      if (piece.variable >= 0) {
+        append({}, piece.variable);
+        continue;
+      }
+      const std::string upper = UpperCase(piece.text);
+      size_t done = 0;
+      for (size_t match = FindUpper(upper, upperTag, 0); match != std::string::npos;
+           match = FindUpper(upper, upperTag, done)) {
+        append(std::string_view(piece.text).substr(done, match - done), -1);
+        if (range.constant()) {
+          append(range.constantText(), -1);
+        } else {
+          append({}, static_cast<int>(j));
+        }
+        done = match + upperTag.size();
+      }
+      append(std::string_view(piece.text).substr(done), -1);
+    }
+    pieces = std::move(next);
+  }
+
+  layout_ = std::move(pieces);
+  for (const Piece& piece : layout_) {
+    if (piece.variable >= 0 &&
+        std::find(layoutVariables_.begin(), layoutVariables_.end(), piece.variable) == layoutVariables_.end()) {
+      layoutVariables_.push_back(piece.variable);
+    }
+  }
+  return true;
+}
+
+void CopyGenerator::ComputeValue(Variable& v) {
+  v.current.clear();
+  if (v.singleCounter) {
+    v.counter.AppendTo(v.current, copyIndex_);
+    return;
+  }
+  if (v.singleLine) {
+    v.current.assign(v.text);
+    return;
+  }
+  const size_t feed = v.text.find('\n', v.lineStart);
+  const size_t end = feed == std::string_view::npos ? v.text.size() : feed;
+  // Past the last line feed, every later copy keeps the last line.
+  v.nextLineStart = feed == std::string_view::npos ? v.lineStart : feed + 1;
+  const std::string_view line = StripCarriageReturn(v.text.substr(v.lineStart, end - v.lineStart));
+  if (IsCounterExpression(line)) {
+    Counter(line).AppendTo(v.current, copyIndex_);
+  } else {
+    v.current.assign(line);
+  }
+}
+
+void CopyGenerator::AdvanceLine(Variable& v) {
+  if (!v.singleLine) {
+    v.lineStart = v.nextLineStart;
+  }
+}
+
+void CopyGenerator::AppendBySearching(std::string& out) {
+  scratch_.assign(block_);
+  std::string built;
+  for (Variable& v : variables_) {
+    ComputeValue(v);
+    AdvanceLine(v);
+    if (v.upperTag.empty() || v.upperTag.size() > scratch_.size()) {
+      continue;
+    }
+    upperScratch_.assign(scratch_);
+    UpperCaseInPlace(upperScratch_);
+    size_t match = FindUpper(upperScratch_, v.upperTag, 0);
+    if (match == std::string::npos) {
+      continue;
+    }
+    built.clear();
+    size_t done = 0;
+    while (match != std::string::npos) {
+      built.append(scratch_, done, match - done);
+      built.append(v.current);
+      done = match + v.upperTag.size();
+      match = FindUpper(upperScratch_, v.upperTag, done);
+    }
+    built.append(scratch_, done, std::string::npos);
+    scratch_.swap(built);
+  }
+  out.append(scratch_);
+}
+
+void CopyGenerator::AppendNextCopy(std::string& out) {
+  if (usesLayout_) {
+    for (const int index : layoutVariables_) {
+      Variable& v = variables_[static_cast<size_t>(index)];
+      ComputeValue(v);
+      AdvanceLine(v);
+    }
+    for (const Piece& piece : layout_) {
+      if (piece.variable < 0) {
+        out.append(piece.text);
+      } else {
+        out.append(variables_[static_cast<size_t>(piece.variable)].current);
+      }
+    }
+  } else {
+    AppendBySearching(out);
+  }
+  ++copyIndex_;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,62 @@
+// Builds the copies of a job one after another, each with every variable substituted.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/counter.h"
+#include "engine/job.h"
+
+namespace kelvane {
+
+// Produces the same bytes as applying ResolveVariableValue for every variable, in list order, to
+// each copy of the block; but linear in the size of the output. Values are read in place, so the
+// job must outlive the generator.
+class CopyGenerator {
+ public:
+  explicit CopyGenerator(const Job& job);
+
+  // Appends the next copy (0, 1, 2, ...) to out.
+  void AppendNextCopy(std::string& out);
+
+  [[nodiscard]] std::int32_t nextCopy() const { return copyIndex_; }
+  // Whether every copy is built from a fixed layout of text and values, with no searching.
+  [[nodiscard]] bool usesLayout() const { return usesLayout_; }
+
+ private:
+  // One variable's value text, walked a line per copy.
+  struct Variable {
+    std::string_view tag;
+    std::string upperTag;
+    std::string_view text;
+    bool singleLine = false;
+    bool singleCounter = false;  // a single line that is a counter expression
+    Counter counter{"%%count%%"};
+    size_t lineStart = 0;      // where this copy's line begins, for multi-line texts
+    size_t nextLineStart = 0;  // where the next copy's line begins
+    std::string current;       // this copy's value
+  };
+
+  // A piece of a copy's layout: literal text, or the value of variable `variable`.
+  struct Piece {
+    std::string text;
+    int variable = -1;
+  };
+
+  // Computes the variable's value for the current copy, then AdvanceLine() moves to the next.
+  void ComputeValue(Variable& variable);
+  static void AdvanceLine(Variable& variable);
+  bool BuildLayout(const Job& job);
+  void AppendBySearching(std::string& out);
+
+  std::string_view block_;
+  std::vector<Variable> variables_;
+  std::vector<Piece> layout_;
+  std::vector<int> layoutVariables_;  // the variables whose values the layout uses
+  bool usesLayout_ = false;
+  std::int32_t copyIndex_ = 0;
+  std::string scratch_, upperScratch_;
+};
+
+}  // namespace kelvane

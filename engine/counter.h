@@ -1,0 +1,79 @@
+// Counter expressions such as %%count1%03d%%: recognising them and formatting their numbers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// Whether a selected value line is a counter expression: it begins with "%%count" in any
+// letter case and ends with exactly "%%".
+bool IsCounterExpression(std::string_view line);
+
+// Reads a start number as the C runtime's atoi does: leading white space, a sign, digits up to
+// the first non-digit; no digits give 0 and numbers beyond 32 bits wrap around.
+std::int32_t ParseStartNumber(std::string_view text);
+
+// A printf-style format for one 32-bit integer, parsed by our own code and never handed to printf.
+//
+// Formatted: literal text, %% (one percent sign), and one conversion of the form
+// %[flags -+ #0][width][.precision][length]conv with conv one of d i o u x X; width and
+// precision up to 4096; length modifiers (h, hh, l, ll, L, q, j, z, t, I, I32, I64) are read
+// and ignored, the number always being 32 bits.
+// Anything else is copied to the output as literal text, exactly as written: a second
+// conversion, a conversion with '*', an unknown conversion letter, or a width or precision
+// beyond the bound. A '%' that ends the format, with or without flags, width or precision,
+// produces nothing.
+class IntegerFormat {
+ public:
+  explicit IntegerFormat(std::string_view format);
+
+  // Appends the formatted value to out.
+  void AppendTo(std::string& out, std::int32_t value) const;
+  [[nodiscard]] std::string Format(std::int32_t value) const;
+
+  // Every byte that the upper-cased output can hold, for any value: 256 flags.
+  [[nodiscard]] const std::array<bool, 256>& possibleUpperBytes() const { return possibleUpperBytes_; }
+  // Whether some value formats to an empty text.
+  [[nodiscard]] bool canBeEmpty() const { return canBeEmpty_; }
+
+  static constexpr int kMaxWidth = 4096;
+
+ private:
+  struct Conversion {
+    bool leftAlign = false, plus = false, space = false, alternate = false, zeroPad = false;
+    int width = 0;
+    int precision = -1;  // -1: none given
+    char letter = 'd';
+  };
+  void AppendConversion(std::string& out, std::int32_t value) const;
+
+  std::string prefix_;  // literal text before the conversion
+  std::string suffix_;  // literal text after it
+  bool hasConversion_ = false;
+  Conversion conversion_;
+  std::array<bool, 256> possibleUpperBytes_{};
+  bool canBeEmpty_ = false;
+};
+
+// A counter expression's start number and format.
+class Counter {
+ public:
+  // line must be a counter expression.
+  explicit Counter(std::string_view line);
+
+  // The counter's text for a copy: the format applied to start + copyIndex, wrapping at 32 bits.
+  void AppendTo(std::string& out, std::int32_t copyIndex) const;
+  [[nodiscard]] std::string Format(std::int32_t copyIndex) const;
+  [[nodiscard]] const IntegerFormat& format() const { return format_; }
+
+ private:
+  static std::string InnerFormat(std::string_view line, std::int32_t& start);
+
+  std::int32_t start_ = 0;
+  IntegerFormat format_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,148 @@
+#include "engine/duplicate.h"
+
+#include <utility>
+
+#include "clipboard/clipboard_transfer.h"
+#include "engine/copy_generator.h"
+#include "platform/file_error.h"
+#include "platform/message_text.h"
+#include "res/resource.h"
+#include "res/resource_script.h"
+
+namespace kelvane {
+
+namespace {
+
+// Copies are built into one buffer and handed to the file in pieces of about this size.
+constexpr size_t kChunkSize = size_t{1} << 20;
+constexpr std::int64_t kProgressEvery = 4096;
+
+}  // namespace
+
+std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
+  CopyGenerator generator(job);
+  std::string chunk;
+  chunk.reserve(kChunkSize + job.blockText.size());
+  std::int64_t done = 0;
+  for (; done < job.repeatCount; ++done) {
+    if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed)) {
+      break;
+    }
+    generator.AppendNextCopy(chunk);
+    if (chunk.size() >= kChunkSize) {
+      out.Write(chunk);
+      chunk.clear();
+    }
+    if (control.onProgress && (done + 1) % kProgressEvery == 0) {
+      control.onProgress(done + 1);
+    }
+  }
+  out.Write(chunk);
+  if (control.onProgress) {
+    control.onProgress(done);
+  }
+  return done;
+}
+
+DuplicateRun::DuplicateRun(Job job, Clipboard& clipboard, MessageBox& messages)
+    : job_(std::move(job)), clipboard_(clipboard), messages_(messages) {}
+
+DuplicateRun::~DuplicateRun() {
+  output_ = File();
+  RemoveFile(tempFile_);
+}
+
+void DuplicateRun::Fail(const std::string& report) {
+  failed_ = true;
+  output_ = File();
+  messages_.Show(report);
+  RemoveFile(std::exchange(tempFile_, {}));
+}
+
+bool DuplicateRun::Start() {
+  try {
+    std::string path = job_.outputFile;
+    if (path.empty()) {
+      tempFile_ = CreateTempFile();
+      // The clipboard's old text goes first, so that appending appends to it as to any file.
+      // An empty clipboard simply starts the result empty.
+      if (ClipboardToFile(clipboard_, messages_, tempFile_, kTextToFirstNul) < 0) {
+        failed_ = true;
+        RemoveFile(std::exchange(tempFile_, {}));
+        return false;
+      }
+      path = tempFile_;
+    }
+    const bool append = job_.append != 0;
+    output_ = File::Open(path, append && File::Exists(path) ? File::Mode::OpenWrite : File::Mode::CreateWrite);
+    if (append) {
+      output_.SeekToEnd();
+    }
+    return true;
+  } catch (const std::exception& error) {
+    Fail(ErrorReport(error));
+    return false;
+  }
+}
+
+void DuplicateRun::WriteCopies(const RunControl& control) {
+  if (failed_ || !output_.IsOpen()) {
+    return;
+  }
+  try {
+    copiesWritten_ = kelvane::WriteCopies(job_, output_, control);
+  } catch (...) {
+    error_ = std::current_exception();
+  }
+}
+
+RunOutcome DuplicateRun::Finish() {
+  if (failed_) {
+    return RunOutcome::Failed;
+  }
+  try {
+    if (error_) {
+      std::rethrow_exception(std::exchange(error_, nullptr));
+    }
+    // Every byte is out and the file closed, errors checked, before anyone hears of success.
+    output_.Close();
+    const bool cancelled = copiesWritten_ < job_.repeatCount;
+    if (tempFile_.empty()) {
+      messages_.Show(cancelled ? LoadMessage(IDS_DUPLICATE_CANCELLED,
+                                             {copiesWritten_, std::int64_t{job_.repeatCount}, job_.outputFile})
+                               : LoadMessage(IDS_WRITTEN_TO_FILE, {job_.outputFile}));
+      return cancelled ? RunOutcome::Cancelled : RunOutcome::Succeeded;
+    }
+    // A cancelled clipboard run leaves the clipboard as it was.
+    if (cancelled) {
+      RemoveFile(std::exchange(tempFile_, {}));
+      return RunOutcome::Cancelled;
+    }
+    const bool onClipboard = FileToClipboard(clipboard_, messages_, tempFile_);
+    RemoveFile(std::exchange(tempFile_, {}));
+    if (!onClipboard) {
+      return RunOutcome::Failed;
+    }
+    messages_.Show(res::LoadString(IDS_WRITTEN_TO_CLIPBOARD));
+    return RunOutcome::Succeeded;
+  } catch (const std::exception& error) {
+    Fail(ErrorReport(error));
+    return RunOutcome::Failed;
+  } catch (...) {
+    Fail(res::LoadString(IDS_NO_ERROR_AVAILABLE));
+    return RunOutcome::Failed;
+  }
+}
+
+RunOutcome RunDuplicate(const std::string& blockText, const std::string& outputFile, int append, int repeatCount,
+                        const std::vector<std::string>& tags, const std::vector<std::string>& values,
+                        Clipboard& clipboard, MessageBox& messages, const RunControl& control) {
+  DuplicateRun run(Job{blockText, outputFile, append, repeatCount, tags, values}, clipboard, messages);
+  if (!run.Start()) {
+    return RunOutcome::Failed;
+  }
+  run.WriteCopies(control);
+  return run.Finish();
+}
+
+}  // namespace kelvane

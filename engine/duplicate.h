@@ -1,0 +1,71 @@
+// The Duplicate command: a job's copies written to its output file or to the clipboard.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/job.h"
+#include "platform/clipboard.h"
+#include "platform/file.h"
+#include "platform/message_box.h"
+
+namespace kelvane {
+
+enum class RunOutcome { Succeeded, Failed, Cancelled };
+
+// Progress reports and the request to stop, for runs that take long.
+struct RunControl {
+  // Called now and then with the number of copies written so far, on the writing thread.
+  std::function<void(std::int64_t copiesDone)> onProgress;
+  // Set from anywhere to stop at the next copy boundary.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// Writes the job's copies to out, whole copies only, and returns how many were written: all of
+// them unless control.cancel was set. Throws FileException or std::bad_alloc.
+std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control = {});
+
+// One Duplicate run in three steps, so that a window can keep the long middle step off its own
+// thread: Start() and Finish() use the clipboard and show messages; WriteCopies() touches neither.
+class DuplicateRun {
+ public:
+  DuplicateRun(Job job, Clipboard& clipboard, MessageBox& messages);
+  DuplicateRun(const DuplicateRun&) = delete;
+  DuplicateRun& operator=(const DuplicateRun&) = delete;
+  // Removes the temporary file of a clipboard run, whatever happened.
+  ~DuplicateRun();
+
+  // Prepares the clipboard's temporary file when there is no output file, then opens the output.
+  // Reports any failure itself and returns false, ending the run.
+  bool Start();
+  // Writes the copies; a failure is kept for Finish() to report.
+  void WriteCopies(const RunControl& control = {});
+  // Closes the output, puts a clipboard run's result on the clipboard, and tells the user.
+  RunOutcome Finish();
+
+  [[nodiscard]] const Job& job() const { return job_; }
+  [[nodiscard]] std::int64_t copiesWritten() const { return copiesWritten_; }
+
+ private:
+  void Fail(const std::string& report);
+
+  Job job_;
+  Clipboard& clipboard_;
+  MessageBox& messages_;
+  std::string tempFile_;
+  File output_;
+  std::int64_t copiesWritten_ = 0;
+  std::exception_ptr error_;
+  bool failed_ = false;
+};
+
+// Runs all three steps on the six inputs of the Duplicate command.
+RunOutcome RunDuplicate(const std::string& blockText, const std::string& outputFile, int append, int repeatCount,
+                        const std::vector<std::string>& tags, const std::vector<std::string>& values,
+                        Clipboard& clipboard, MessageBox& messages, const RunControl& control = {});
+
+}  // namespace kelvane

@@ -1,0 +1,70 @@
+// Binary files opened in the modes the program uses, with "no sharing" as an exclusive lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+class File {
+ public:
+  enum class Mode {
+    CreateWrite,      // create or truncate; write only; no sharing
+    OpenWrite,        // an existing file, kept as it is; write only; no sharing
+    CreateReadWrite,  // create or truncate; read and write; no sharing
+    Read,             // an existing file; read only; shared with every other reader
+  };
+
+  File() = default;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  // Closes the file without reporting errors; call Close() to have them reported.
+  ~File();
+
+  // Opens path; throws FileException. A file locked by another opener is a sharing violation,
+  // and is never truncated.
+  static File Open(const std::string& path, Mode mode);
+
+  // Takes over an open descriptor, such as standard output, named for error reports.
+  static File Adopt(int fd, std::string name);
+
+  // Appends data to the write buffer, writing it out as the buffer fills; throws FileException.
+  void Write(std::string_view data);
+  // Writes out the buffer, then moves to the end of the file.
+  void SeekToEnd();
+  // Writes out the buffer.
+  void Flush();
+  // Writes out the buffer and closes, reporting any error of either; a second call does nothing.
+  void Close();
+  // Reads the rest of the file.
+  std::string ReadAll();
+
+  [[nodiscard]] bool IsOpen() const noexcept { return fd_ >= 0; }
+  [[nodiscard]] const std::string& path() const noexcept { return path_; }
+  // Bytes handed to Write() since the file was opened.
+  [[nodiscard]] std::uint64_t bytesWritten() const noexcept { return bytesWritten_; }
+
+  // Whether the file's attributes can be read, that is, something exists at path.
+  static bool Exists(const std::string& path);
+
+ private:
+  File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  void WriteOut(std::string_view data);
+
+  int fd_ = -1;
+  std::string path_;
+  std::string buffer_;
+  std::uint64_t bytesWritten_ = 0;
+};
+
+// Removes a file, ignoring errors: used on the way out of a run.
+void RemoveFile(const std::string& path) noexcept;
+
+// Creates a new, empty, uniquely named file with the prefix "KV" in the temporary folder
+// ($TMPDIR, else /tmp), readable only by the user, and returns its path; throws FileException.
+std::string CreateTempFile();
+
+}  // namespace kelvane

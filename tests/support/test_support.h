@@ -1,0 +1,65 @@
+// Fakes and helpers for the core's tests.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace kelvane::test {
+
+// Records every message and answers from a script (Ok, or the first button, when the script is empty).
+class RecordingMessageBox : public MessageBox {
+ public:
+  struct Shown {
+    std::string text;
+    MessageButtons buttons;
+    MessageIcon icon;
+  };
+
+  MessageAnswer Show(const std::string& text, MessageButtons buttons, MessageIcon icon) override;
+
+  [[nodiscard]] std::vector<std::string> texts() const;
+
+  std::vector<Shown> shown;
+  std::deque<MessageAnswer> answers;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  [[nodiscard]] const std::string& path() const { return path_; }
+  // path()/name
+  [[nodiscard]] std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+// The names in a folder, sorted.
+std::vector<std::string> ListDir(const std::string& path);
+
+// Sets an environment variable for the life of the object, then restores it.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_;
+  std::string old_;
+};
+
+}  // namespace kelvane::test
