@@ -1,0 +1,35 @@
+// The desktop services the dialogs call, as interfaces: the UI is tested with fakes of them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kelvane {
+
+// The save form of the file dialog, with no overwrite prompt.
+class FileDialog {
+ public:
+  virtual ~FileDialog() = default;
+  // Asks for a file to write. initialFolder and initialName may be empty (then none is given).
+  // Returns the full path chosen, or nothing when the user cancels.
+  virtual std::optional<std::string> AskSaveFileName(const std::string& initialFolder,
+                                                     const std::string& initialName) = 0;
+};
+
+// Opens the program's help page at a help context, such as 0x20066 for the main dialog.
+class HelpViewer {
+ public:
+  virtual ~HelpViewer() = default;
+  // False when the help page cannot be shown.
+  virtual bool ShowHelp(unsigned context) = 0;
+};
+
+// Opens a URL with the desktop's handler for it.
+class UrlOpener {
+ public:
+  virtual ~UrlOpener() = default;
+  // False when no handler took the URL.
+  virtual bool Open(const std::string& url) = 0;
+};
+
+}  // namespace kelvane
