@@ -16,6 +16,8 @@
 #include "engine/validation.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
+#include "platform/registry.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -78,18 +80,26 @@ int main(int argc, char** argv) {
 
   std::string text, textFile, repeat = "1", output;
   std::vector<std::string> vars, varFiles;
-  bool append = false;
+  bool append = false, saved = false, save = false;
   auto* textOption = app.add_option("--text", text, "The block of text to duplicate");
   auto* textFileOption = app.add_option("--text-file", textFile, "Read the block from FILE ('-': standard input)");
   textOption->excludes(textFileOption);
-  app.add_option("--repeat", repeat, "How many copies to write (1 to 2147483647)")->capture_default_str();
+  auto* repeatOption =
+      app.add_option("--repeat", repeat, "How many copies to write (1 to 2147483647)")->capture_default_str();
   auto* varOption = app.add_option("--var", vars, "A variable TAG=VALUE; repeat for more")->allow_extra_args(false);
   auto* varFileOption = app.add_option("--var-file", varFiles, "A variable TAG=FILE whose values are FILE's lines")
                             ->allow_extra_args(false);
-  app.add_option("--output", output, "Write to FILE instead of standard output");
-  app.add_flag("--append", append, "Append to the output file instead of replacing it");
+  auto* outputOption = app.add_option("--output", output, "Write to FILE instead of standard output");
+  auto* appendOption = app.add_flag("--append", append, "Append to the output file instead of replacing it");
+  app.add_flag("--saved", saved,
+               "Run the job Kelvane saved; other options replace its parts (--var and --var-file all its "
+               "variables, --append=false its append flag)");
+  app.add_flag("--save", save, "Save the job as Kelvane's settings once it passes the checks, then run it");
   app.footer(
       "Values: one line per copy, a single line for every copy, or a counter such as %%count1%03d%%.\n"
+      "--saved and --save share the job with Kelvane, kept in " +
+      kelvane::RegistryFilePath() +
+      ";\na saved job without an output file writes to standard output.\n"
       "Exit status: 0 done, 1 a file error, 2 invalid input.");
 
   try {
@@ -98,8 +108,8 @@ int main(int argc, char** argv) {
     const int status = app.exit(error);
     return status == 0 ? 0 : kExitInvalid;
   }
-  if (textOption->count() == 0 && textFileOption->count() == 0) {
-    std::cerr << "One of --text and --text-file is needed.\n" << app.help();
+  if (!saved && textOption->count() == 0 && textFileOption->count() == 0) {
+    std::cerr << "One of --text, --text-file and --saved is needed.\n" << app.help();
     return kExitInvalid;
   }
 
@@ -121,21 +131,37 @@ int main(int argc, char** argv) {
     variables.push_back(*variable);
   }
 
+  // With --saved, an option given replaces its part of the saved job, and only then.
   kelvane::Job job;
+  if (saved) {
+    kelvane::LoadSettings(job);
+  }
   try {
-    job.blockText = textFileOption->count() != 0 ? ReadInput(textFile) : text;
-    for (const Variable& variable : variables) {
-      job.tags.push_back(variable.tag);
-      job.values.push_back(variable.fromFile ? ReadInput(variable.valueOrFile) : variable.valueOrFile);
+    if (textFileOption->count() != 0) {
+      job.blockText = ReadInput(textFile);
+    } else if (textOption->count() != 0) {
+      job.blockText = text;
+    }
+    if (!saved || !variables.empty()) {
+      job.tags.clear();
+      job.values.clear();
+      for (const Variable& variable : variables) {
+        job.tags.push_back(variable.tag);
+        job.values.push_back(variable.fromFile ? ReadInput(variable.valueOrFile) : variable.valueOrFile);
+      }
     }
   } catch (const kelvane::FileException& error) {
     return Fail(kExitFileError, error.ErrorReport());
   }
-  job.outputFile = output;
-  job.append = append ? 1 : 0;
+  if (!saved || outputOption->count() != 0) {
+    job.outputFile = output;
+  }
+  if (!saved || appendOption->count() != 0) {
+    job.append = append ? 1 : 0;
+  }
 
   // The same checks, in the same order, as the dialog's fields.
-  if (!kelvane::ParseRepeatCount(repeat, job.repeatCount)) {
+  if ((!saved || repeatOption->count() != 0) && !kelvane::ParseRepeatCount(repeat, job.repeatCount)) {
     return Fail(kExitInvalid, kelvane::NotAnIntegerMessage());
   }
   if (const auto error = kelvane::RepeatCountRangeError(job.repeatCount)) {
@@ -148,6 +174,12 @@ int main(int argc, char** argv) {
   }
   if (const auto error = kelvane::LineCountError(job.tags, job.values, job.repeatCount)) {
     return Fail(kExitInvalid, *error);
+  }
+  // A job that cannot be saved is not run: the user asked for both.
+  if (save && !kelvane::SaveSettings(job)) {
+    const std::string file = kelvane::RegistryFilePath();
+    return Fail(kExitFileError,
+                file.empty() ? "The settings could not be saved." : "The settings could not be saved in " + file + ".");
   }
 
   if (job.outputFile.empty()) {

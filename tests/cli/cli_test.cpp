@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/test_support.h"
 
 namespace {
 
 using kelvane::test::ReadFile;
+using kelvane::test::ScopedEnv;
 using kelvane::test::TempDir;
 using kelvane::test::WriteFile;
 
@@ -128,9 +130,99 @@ TEST(cli_test, help_and_version) {
   const Result help = RunCli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--var-file"), std::string::npos);
+  EXPECT_NE(help.out.find("--saved"), std::string::npos);
   const Result version = RunCli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("kelvane-cli ", 0), 0U);
+}
+
+// Settings in a folder of the test's own, which the program run inherits.
+class cli_settings_test : public testing::Test {
+ protected:
+  std::string SettingsFile() const { return home_.File("Orvalle Software Inc./Kelvane.reg"); }
+
+  TempDir home_;
+  ScopedEnv config_{"XDG_CONFIG_HOME", home_.path().c_str()};
+};
+
+TEST_F(cli_settings_test, save_stores_the_job_and_runs_it_and_saved_runs_it_again) {
+  TempDir dir;
+  const std::string out = dir.File("out.txt");
+  Result r =
+      RunCli({"--save", "--text", "N:V\n", "--repeat", "2", "--var", "N=a\r\nb", "--var", "V=", "--output", out});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(ReadFile(out), "a:\nb:\n");
+  EXPECT_EQ(ReadFile(SettingsFile()),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvalle Software Inc.\\Kelvane\\Settings]\r\n"
+            "\"Text\"=hex(1):4e,3a,56,0a,00\r\n"
+            "\"Output File\"=\"" +
+                out +
+                "\"\r\n"
+                "\"Append\"=dword:00000000\r\n"
+                "\"Repeat Count\"=dword:00000002\r\n"
+                "\"Value Names\"=hex(7):4e,00,56,00,00\r\n"
+                "\"Values\"=hex(7):61,0d,0a,62,00,00,00\r\n\r\n");
+
+  WriteFile(out, "");
+  r = RunCli({"--saved"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(out), "a:\nb:\n");
+}
+
+TEST_F(cli_settings_test, options_given_with_saved_replace_their_part_of_the_job) {
+  TempDir dir;
+  const std::string out = dir.File("out.txt");
+  ASSERT_EQ(RunCli({"--save", "--text", "N.", "--repeat", "2", "--var", "N=a\nb", "--append", "--output", out}).status,
+            0);
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"--saved", "--output", ""}, "a.b."},
+      {{"--saved", "--output", "", "--text", "<N>"}, "<a><b>"},
+      {{"--saved", "--output", "", "--repeat", "3", "--var", "N=%%count1%d%%"}, "1.2.3."},
+      {{"--saved", "--output", "", "--var", "X=y"}, "N.N."},  // the saved variables are replaced as a whole
+  };
+  for (const auto& c : cases) {
+    const Result r = RunCli(c.args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, c.out);
+  }
+  // The saved append flag, and turning it off.
+  WriteFile(out, "old|");
+  EXPECT_EQ(RunCli({"--saved"}).status, 0);
+  EXPECT_EQ(ReadFile(out), "old|a.b.");
+  EXPECT_EQ(RunCli({"--saved", "--append=false"}).status, 0);
+  EXPECT_EQ(ReadFile(out), "a.b.");
+  // A run with --saved alone leaves the settings as they were.
+  EXPECT_NE(ReadFile(SettingsFile()).find("\"Append\"=dword:00000001"), std::string::npos);
+}
+
+TEST_F(cli_settings_test, a_saved_job_passes_the_same_checks) {
+  std::filesystem::create_directories(home_.File("Orvalle Software Inc."));
+  // The dialog saves a refused repeat count as typed.
+  WriteFile(SettingsFile(),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvalle Software Inc.\\Kelvane\\Settings]\r\n"
+            "\"Text\"=\"x\"\r\n\"Repeat Count\"=dword:00000000\r\n\r\n");
+  Result r = RunCli({"--saved"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Please enter an integer between 1 and 2147483647.\n");
+  r = RunCli({"--saved", "--repeat", "2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "xx");
+}
+
+TEST_F(cli_settings_test, only_a_valid_job_is_saved_and_a_failed_save_runs_nothing) {
+  EXPECT_EQ(RunCli({"--save", "--text", "x", "--repeat", "0"}).status, 2);
+  EXPECT_EQ(RunCli({"--text", "x"}).status, 0);
+  EXPECT_EQ(kelvane::test::ListDir(home_.path()), std::vector<std::string>{});  // nothing saved or created
+
+  WriteFile(home_.File("Orvalle Software Inc."), "a file where the folder should be");
+  const Result r = RunCli({"--save", "--text", "x"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "The settings could not be saved in " + SettingsFile() + ".\n");
 }
 
 }  // namespace
