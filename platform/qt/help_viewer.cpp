@@ -1,0 +1,74 @@
+#include "platform/qt/help_viewer.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include "platform/qt/url_opener.h"
+
+namespace kelvane {
+
+namespace {
+
+const QString kHelpPage = QStringLiteral("kelvane.html");
+
+// The browser can take a moment to start; the wait cursor says the click was heard.
+class WaitCursor {
+ public:
+  WaitCursor() : shown_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (shown_) {
+      QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+  }
+  ~WaitCursor() {
+    if (shown_) {
+      QGuiApplication::restoreOverrideCursor();
+    }
+  }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  bool shown_;
+};
+
+}  // namespace
+
+QStringList HelpPageCandidates(const QString& programDir) {
+  const QDir dir(programDir);
+  return {
+      dir.filePath(kHelpPage),
+      QDir::cleanPath(dir.filePath(QStringLiteral("../share/kelvane/") + kHelpPage)),
+      QStringLiteral(KELVANE_INSTALL_DATADIR "/kelvane/") + kHelpPage,
+      QStringLiteral(KELVANE_SOURCE_RES_DIR "/") + kHelpPage,
+  };
+}
+
+QString FindHelpPage(const QStringList& candidates) {
+  for (const QString& candidate : candidates) {
+    if (QFileInfo(candidate).isFile()) {
+      return QFileInfo(candidate).absoluteFilePath();
+    }
+  }
+  return {};
+}
+
+QUrl HelpPageUrl(const QString& page, unsigned context) {
+  QUrl url = QUrl::fromLocalFile(page);
+  url.setFragment(QStringLiteral("0x") + QString::number(context, 16));
+  return url;
+}
+
+bool QtHelpViewer::ShowHelp(unsigned context) {
+  const QString page =
+      FindHelpPage(candidates_ ? *candidates_ : HelpPageCandidates(QCoreApplication::applicationDirPath()));
+  if (page.isEmpty()) {
+    return false;
+  }
+  const WaitCursor wait;
+  return OpenUrlOnDesktop(HelpPageUrl(page, context));
+}
+
+}  // namespace kelvane
