@@ -1,0 +1,35 @@
+#include "app/repeater_app.h"
+
+#include <QApplication>
+
+#include "platform/qt/clipboard.h"
+#include "platform/qt/file_dialog.h"
+#include "platform/qt/help_viewer.h"
+#include "platform/qt/message_box.h"
+#include "platform/qt/url_opener.h"
+#include "res/resource.h"
+#include "res/resource_script.h"
+#include "ui/program_icon.h"
+#include "ui/repeater_dlg.h"
+
+namespace kelvane {
+
+bool CRepeaterApp::InitInstance() {
+  // The same two names place the settings file: "Orvalle Software Inc./Kelvane.reg".
+  QCoreApplication::setOrganizationName(QString::fromUtf8(res::LoadString(IDS_COMPANY_NAME)));
+  QCoreApplication::setApplicationName(QString::fromUtf8(res::LoadString(IDS_APP_TITLE)));
+  QGuiApplication::setApplicationDisplayName(QString::fromUtf8(res::LoadString(IDS_APP_TITLE)));
+  QGuiApplication::setDesktopFileName(QStringLiteral("kelvane"));
+  QApplication::setWindowIcon(ProgramIcon());
+
+  QtMessageBox messages;
+  QtClipboard clipboard;
+  QtFileDialog fileDialog;
+  QtHelpViewer help;
+  QtUrlOpener urls;
+  CRepeaterDlg dialog(DialogServices{messages, clipboard, fileDialog, help, urls});
+  dialog.DoModal();
+  return false;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,43 @@
+// The data exchange of a dialog: members to or from its controls, in a fixed order, with checks.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace kelvane {
+
+class TemplateDialog;
+
+// Thrown to end an exchange early once its message has been shown.
+struct ExchangeFailed {};
+
+class DataExchange {
+ public:
+  DataExchange(TemplateDialog& dialog, bool saveAndValidate);
+
+  [[nodiscard]] bool saving() const { return saving_; }
+
+  // The text of an edit field (local 8-bit, line breaks as LF).
+  void Text(int id, std::string& value);
+  // An edit field holding a decimal integer; refused text shows "Please enter an integer.".
+  void Int(int id, int& value);
+  // A check box: 1 when ticked, 0 when not; out-of-range members show as unticked.
+  void Check(int id, int& value);
+  // When saving: value must lie within min and max, else the range message.
+  void MinMaxInt(int value, int min, int max);
+  // Shows message, puts the focus on the control exchanged last (selecting an edit field's
+  // text) and ends the exchange.
+  [[noreturn]] void Fail(const std::string& message);
+  // The same, with the focus on a given control.
+  [[noreturn]] void FailAt(int id, const std::string& message);
+
+ private:
+  QWidget* Control(int id);
+
+  TemplateDialog& dialog_;
+  bool saving_;
+  int lastControl_ = 0;
+};
+
+}  // namespace kelvane

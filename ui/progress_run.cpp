@@ -1,0 +1,61 @@
+#include "ui/progress_run.h"
+
+#include <QProgressDialog>
+#include <QTimer>
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "platform/message_text.h"
+#include "res/resource.h"
+
+namespace kelvane {
+
+RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::milliseconds quietTime) {
+  std::atomic<bool> cancel = false;
+  std::atomic<std::int64_t> done = 0;
+  RunControl control;
+  control.cancel = &cancel;
+  control.onProgress = [&done](std::int64_t copies) { done.store(copies, std::memory_order_relaxed); };
+
+  // The worker touches only the output file; the clipboard and every message stay on this thread.
+  std::promise<void> finished;
+  std::future<void> result = finished.get_future();
+  std::thread worker([&] {
+    run.WriteCopies(control);
+    finished.set_value();
+  });
+
+  if (result.wait_for(quietTime) != std::future_status::ready) {
+    const int total = run.job().repeatCount;
+    QProgressDialog progress(parent);
+    progress.setWindowTitle(parent != nullptr ? parent->windowTitle() : QString());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setRange(0, total);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    const auto update = [&] {
+      const auto copies = done.load(std::memory_order_relaxed);
+      progress.setLabelText(QString::fromStdString(LoadMessage(IDS_PROGRESS, {copies, std::int64_t{total}})));
+      progress.setValue(static_cast<int>(copies));
+    };
+    update();
+    QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&cancel] { cancel = true; });
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &progress, [&] {
+      update();
+      if (result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        progress.accept();
+      }
+    });
+    timer.start(50);
+    progress.exec();
+    // Closed by the user before the run ended: that, too, is a cancel.
+    cancel = true;
+  }
+  worker.join();
+  return run.Finish();
+}
+
+}  // namespace kelvane

@@ -1,0 +1,185 @@
+#include "ui/repeater_dlg.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTableWidget>
+
+#include "engine/duplicate.h"
+#include "engine/validation.h"
+#include "platform/message_text.h"
+#include "platform/shell.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "ui/data_exchange.h"
+#include "ui/help.h"
+#include "ui/program_icon.h"
+#include "ui/progress_run.h"
+#include "ui/variable_dlg.h"
+
+namespace kelvane {
+
+CRepeaterDlg::CRepeaterDlg(DialogServices services, QWidget* parent)
+    : TemplateDialog(IDD_REPEATER_DIALOG, services.messages, parent), services_(services), icon_(ProgramIcon()) {
+  LoadSettings(job_);
+  outputFileField_ = Item<QLineEdit>(IDC_OUTPUT_FILE);
+  variableList_ = Item<QTableWidget>(IDC_VARIABLE_LIST);
+  connect(variableList_, &QTableWidget::cellDoubleClicked, this, [this] { OnVariableListDoubleClick(); });
+}
+
+void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
+  dx.Text(IDC_OUTPUT_FILE, job_.outputFile);
+  dx.Text(IDC_BLOCK_TEXT, job_.blockText);
+  dx.Int(IDC_REPEAT_COUNT, job_.repeatCount);
+  dx.MinMaxInt(job_.repeatCount, kMinRepeatCount, kMaxRepeatCount);
+  dx.Check(IDC_APPEND, job_.append);
+  if (dx.saving()) {
+    if (const auto error = LineCountError(job_.tags, job_.values, job_.repeatCount)) {
+      dx.Fail(*error);
+    }
+  }
+}
+
+bool CRepeaterDlg::OnInitDialog() {
+  TemplateDialog::OnInitDialog();
+  setWindowIcon(icon_);
+
+  variableList_->setShowGrid(true);
+  variableList_->setHorizontalHeaderLabels({QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING))});
+  variableList_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  variableList_->horizontalHeader()->setSectionsMovable(true);
+  // As wide as the list less a vertical scroll bar, so the column fits once rows overflow.
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, variableList_);
+  variableList_->setColumnWidth(0, variableList_->width() - scrollBar);
+  for (const std::string& tag : job_.tags) {
+    AppendRow(tag);
+  }
+  return true;
+}
+
+void CRepeaterDlg::AppendRow(const std::string& tag) {
+  const int row = variableList_->rowCount();
+  variableList_->insertRow(row);
+  variableList_->setItem(row, 0,
+                         new QTableWidgetItem(QString::fromLocal8Bit(tag.data(), static_cast<qsizetype>(tag.size()))));
+}
+
+int CRepeaterDlg::SelectedRow() const {
+  const QList<QTableWidgetItem*> selected = variableList_->selectedItems();
+  int first = -1;
+  for (const QTableWidgetItem* item : selected) {
+    if (first < 0 || item->row() < first) {
+      first = item->row();
+    }
+  }
+  return first;
+}
+
+void CRepeaterDlg::OnOK() {
+  if (!UpdateData(true)) {
+    return;
+  }
+  DuplicateRun run(job_, services_.clipboard, services_.messages);
+  if (run.Start()) {
+    RunWithProgress(run, this);
+  }
+}
+
+void CRepeaterDlg::OnCancel() {
+  UpdateData(true);
+  SaveSettings(job_);
+  EndDialog(IDCANCEL);
+}
+
+// The close box runs Close once: one exchange, at most one message, one save.
+void CRepeaterDlg::OnClose() {
+  OnCancel();
+}
+
+void CRepeaterDlg::OnHelp() {
+  ShowHelpFor(IDD_REPEATER_DIALOG, services_);
+}
+
+void CRepeaterDlg::OnCommand(int id) {
+  switch (id) {
+    case IDC_ADD_VARIABLE: OnAddVariable(); break;
+    case IDC_EDIT_VARIABLE: OnEditVariable(); break;
+    case IDC_DELETE_VARIABLE: OnDeleteVariable(); break;
+    case IDC_BROWSE_OUTPUT_FILE: OnBrowseOutputFile(); break;
+    default: break;
+  }
+}
+
+void CRepeaterDlg::OnDeleteVariable() {
+  const int row = SelectedRow();
+  if (row < 0 || static_cast<size_t>(row) >= job_.tags.size()) {
+    return;
+  }
+  const auto index = static_cast<size_t>(row);
+  const std::string question = LoadMessage(IDS_CONFIRM_DELETE, {job_.tags[index]});
+  if (services_.messages.Show(question, MessageButtons::YesNo) != MessageAnswer::Yes) {
+    return;
+  }
+  job_.tags.erase(job_.tags.begin() + row);
+  if (index < job_.values.size()) {
+    job_.values.erase(job_.values.begin() + row);
+  }
+  variableList_->removeRow(row);
+  variableList_->clearSelection();
+}
+
+void CRepeaterDlg::OnBrowseOutputFile() {
+  job_.outputFile = outputFileField_->text().toLocal8Bit().toStdString();
+  // Folder up to and including the last '/', name after it; without one, both are the whole text.
+  std::string folder = job_.outputFile;
+  std::string name = job_.outputFile;
+  if (const size_t slash = job_.outputFile.rfind('/'); slash != std::string::npos) {
+    folder = job_.outputFile.substr(0, slash + 1);
+    name = job_.outputFile.substr(slash + 1);
+  }
+  const std::optional<std::string> chosen = services_.fileDialog.AskSaveFileName(folder, name);
+  if (!chosen) {
+    return;
+  }
+  job_.outputFile = *chosen;
+  outputFileField_->setText(QString::fromLocal8Bit(chosen->data(), static_cast<qsizetype>(chosen->size())));
+}
+
+void CRepeaterDlg::OnAddVariable() {
+  CVariableDlg dialog(services_, this);
+  if (dialog.DoModal() != IDOK) {
+    return;
+  }
+  job_.tags.push_back(dialog.tag);
+  job_.values.push_back(dialog.valueText);
+  AppendRow(dialog.tag);
+}
+
+void CRepeaterDlg::OnEditVariable() {
+  const int row = SelectedRow();
+  if (row < 0 || static_cast<size_t>(row) >= job_.tags.size()) {
+    return;
+  }
+  const auto index = static_cast<size_t>(row);
+  CVariableDlg dialog(services_, this);
+  dialog.tag = job_.tags[index];
+  dialog.valueText = index < job_.values.size() ? job_.values[index] : std::string();
+  if (dialog.DoModal() != IDOK) {
+    return;
+  }
+  job_.tags[index] = dialog.tag;
+  if (index < job_.values.size()) {
+    job_.values[index] = dialog.valueText;
+  }
+  variableList_->item(row, 0)->setText(
+      QString::fromLocal8Bit(dialog.tag.data(), static_cast<qsizetype>(dialog.tag.size())));
+}
+
+// Acts on the row selected now, which the double click has just selected, not on the point clicked.
+void CRepeaterDlg::OnVariableListDoubleClick() {
+  OnEditVariable();
+}
+
+}  // namespace kelvane

@@ -1,0 +1,65 @@
+// The main dialog: the block text, output file, repeat count, append flag and variable list.
+#pragma once
+
+#include <QIcon>
+#include <string>
+
+#include "engine/job.h"
+#include "ui/template_dialog.h"
+
+class QLineEdit;
+class QTableWidget;
+
+namespace kelvane {
+
+class Clipboard;
+class FileDialog;
+class HelpViewer;
+class UrlOpener;
+
+// The desktop services the dialogs use; the program passes the Qt ones, tests their fakes.
+struct DialogServices {
+  MessageBox& messages;
+  Clipboard& clipboard;
+  FileDialog& fileDialog;
+  HelpViewer& help;
+  UrlOpener& urls;
+};
+
+class CRepeaterDlg : public TemplateDialog {
+ public:
+  // Loads the settings into the members; the window's controls are filled when it is shown.
+  explicit CRepeaterDlg(DialogServices services, QWidget* parent = nullptr);
+
+  // The members as the last exchange left them.
+  [[nodiscard]] const Job& job() const { return job_; }
+
+  void OnDeleteVariable();
+  void OnBrowseOutputFile();
+  void OnAddVariable();
+  void OnEditVariable();
+  void OnVariableListDoubleClick();
+
+ protected:
+  void DoDataExchange(DataExchange& dx) override;
+  bool OnInitDialog() override;
+  // Duplicate: the exchange, then the run; the dialog stays open.
+  void OnOK() override;
+  // Close: the exchange (its result does not stop the close), the save, the end.
+  void OnCancel() override;
+  void OnClose() override;
+  void OnHelp() override;
+  void OnCommand(int id) override;
+
+ private:
+  [[nodiscard]] int SelectedRow() const;
+  void AppendRow(const std::string& tag);
+
+  DialogServices services_;
+  QLineEdit* outputFileField_ = nullptr;
+  QTableWidget* variableList_ = nullptr;
+  Job job_;
+  QIcon icon_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,247 @@
+#include "ui/template_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+#include <new>
+
+#include "platform/message_box.h"
+#include "res/resource.h"
+#include "ui/data_exchange.h"
+
+namespace kelvane {
+
+DialogUnits DialogUnits::ForFont(const QFont& font) {
+  const QFontMetrics metrics(font);
+  // The average width of the Latin letters, rounded, as the dialog manager measures it.
+  const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+int DialogUnits::X(int units) const {
+  return (units * baseX + 2) / 4;
+}
+
+int DialogUnits::Y(int units) const {
+  return (units * baseY + 4) / 8;
+}
+
+QRect DialogUnits::Rect(int x, int y, int width, int height) const {
+  return {X(x), Y(y), X(width), Y(height)};
+}
+
+TemplateDialog::TemplateDialog(int templateId, MessageBox& messages, QWidget* parent)
+    : QDialog(parent),
+      template_(res::LoadDialog(templateId)),
+      messages_(messages),
+      units_(DialogUnits::ForFont(font())) {
+  Build();
+}
+
+QWidget* TemplateDialog::CreateControl(const res::Control& control) {
+  const QString text = QString::fromUtf8(control.text);
+  if (control.className == "Static") {
+    auto* label = new QLabel(text, this);
+    // A one-line label stays on one line even where the desktop font runs wider than its box;
+    // a box of several lines wraps as the template's text expects.
+    label->setWordWrap(text.contains('\n') || control.height >= 16);
+    label->setAlignment((control.Has("SS_CENTER")  ? Qt::AlignHCenter
+                         : control.Has("SS_RIGHT") ? Qt::AlignRight
+                                                   : Qt::AlignLeft) |
+                        Qt::AlignTop);
+    return label;
+  }
+  if (control.className == "Edit") {
+    if (control.Has("ES_MULTILINE")) {
+      auto* edit = new QPlainTextEdit(this);
+      // Lines scroll instead of wrapping; Tab moves on to the next control as in any dialog.
+      edit->setLineWrapMode(control.Has("ES_AUTOHSCROLL") ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+      edit->setTabChangesFocus(true);
+      edit->setVerticalScrollBarPolicy(control.Has("WS_VSCROLL") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+      edit->setHorizontalScrollBarPolicy(control.Has("WS_HSCROLL") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+      edit->setReadOnly(control.Has("ES_READONLY"));
+      if (!control.Has("WS_BORDER")) {
+        edit->setFrameShape(QFrame::NoFrame);
+      }
+      return edit;
+    }
+    auto* edit = new QLineEdit(this);
+    edit->setReadOnly(control.Has("ES_READONLY"));
+    edit->setFrame(control.Has("WS_BORDER"));
+    return edit;
+  }
+  if (control.className == "Button") {
+    if (control.Has("BS_AUTOCHECKBOX")) {
+      return new QCheckBox(text, this);
+    }
+    auto* button = new QPushButton(text, this);
+    button->setDefault(control.Has("BS_DEFPUSHBUTTON"));
+    button->setAutoDefault(true);  // a focused push button takes Enter itself
+    const int id = control.id;
+    connect(button, &QPushButton::clicked, this, [this, id] {
+      switch (id) {
+        case IDOK: OnOK(); break;
+        case IDCANCEL: OnCancel(); break;
+        case ID_HELP: OnHelp(); break;
+        default: OnCommand(id); break;
+      }
+    });
+    return button;
+  }
+  if (control.className == "SysListView32") {
+    auto* list = new QTableWidget(0, 1, this);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
+    list->horizontalHeader()->setHighlightSections(false);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(control.Has("LVS_SINGLESEL") ? QAbstractItemView::SingleSelection
+                                                        : QAbstractItemView::ExtendedSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSortingEnabled(false);
+    list->setWordWrap(false);
+    list->setTabKeyNavigation(false);
+    if (!control.Has("WS_BORDER")) {
+      list->setFrameShape(QFrame::NoFrame);
+    }
+    return list;
+  }
+  auto* unknown = new QLabel(text, this);
+  return unknown;
+}
+
+void TemplateDialog::Build() {
+  setWindowTitle(QString::fromUtf8(template_.caption));
+  // Title bar and close box, no minimise or maximise box, as the template's styles ask.
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::CustomizeWindowHint);
+  setFixedSize(units_.X(template_.width), units_.Y(template_.height));
+
+  QWidget* previousStop = nullptr;
+  std::vector<std::pair<QLabel*, size_t>> labels;
+  const auto& controls = template_.controls;
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const res::Control& control = controls[i];
+    QWidget* widget = CreateControl(control);
+    QRect geometry = units_.Rect(control.x, control.y, control.width, control.height);
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && !label->wordWrap()) {
+      geometry.setWidth(std::max(geometry.width(), label->sizeHint().width()));
+    }
+    widget->setGeometry(geometry);
+    widget->setObjectName(QStringLiteral("control%1").arg(control.id == IDC_STATIC ? -1 : control.id));
+    widget->setVisible(control.Has("WS_VISIBLE"));
+    if (control.Has("WS_TABSTOP")) {
+      if (widget->focusPolicy() == Qt::NoFocus) {
+        widget->setFocusPolicy(Qt::StrongFocus);
+      }
+      if (previousStop != nullptr) {
+        setTabOrder(previousStop, widget);
+      }
+      previousStop = widget;
+    } else {
+      widget->setFocusPolicy(Qt::NoFocus);
+    }
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && control.text.find('&') != std::string::npos) {
+      labels.emplace_back(label, i);
+    }
+    if (control.id != IDC_STATIC) {
+      controls_[control.id] = widget;
+    }
+  }
+  // A label's mnemonic moves the focus to the next tab stop after it.
+  for (const auto& [label, index] : labels) {
+    for (size_t next = index + 1; next < controls.size(); ++next) {
+      if (controls[next].Has("WS_TABSTOP")) {
+        label->setBuddy(controls_.at(controls[next].id));
+        break;
+      }
+    }
+  }
+}
+
+QWidget* TemplateDialog::GetDlgItem(int id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+bool TemplateDialog::UpdateData(bool saveAndValidate) {
+  try {
+    DataExchange dx(*this, saveAndValidate);
+    DoDataExchange(dx);
+    return true;
+  } catch (const ExchangeFailed&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    messages_.Show(res::LoadString(IDS_MEMORY_EXCEPTION));
+    return false;
+  }
+}
+
+int TemplateDialog::DoModal() {
+  return exec();
+}
+
+bool TemplateDialog::OnInitDialog() {
+  UpdateData(false);
+  return true;
+}
+
+void TemplateDialog::OnOK() {
+  if (UpdateData(true)) {
+    EndDialog(IDOK);
+  }
+}
+
+void TemplateDialog::OnCancel() {
+  EndDialog(IDCANCEL);
+}
+
+void TemplateDialog::OnClose() {
+  OnCancel();
+}
+
+void TemplateDialog::EndDialog(int result) {
+  QDialog::done(result);
+}
+
+void TemplateDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (initialised_) {
+    return;
+  }
+  initialised_ = true;
+  if (OnInitDialog()) {
+    // The focus goes to the first tab stop.
+    for (const res::Control& control : template_.controls) {
+      if (control.Has("WS_TABSTOP")) {
+        GetDlgItem(control.id)->setFocus(Qt::OtherFocusReason);
+        break;
+      }
+    }
+  }
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+  // The dialog ends only through its commands; the close box asks for the close command.
+  event->ignore();
+  if (isVisible()) {
+    OnClose();
+  }
+}
+
+void TemplateDialog::accept() {
+  OnOK();
+}
+
+void TemplateDialog::reject() {
+  OnCancel();
+}
+
+}  // namespace kelvane

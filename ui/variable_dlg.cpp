@@ -1,0 +1,29 @@
+#include "ui/variable_dlg.h"
+
+#include "engine/validation.h"
+#include "platform/shell.h"
+#include "res/resource.h"
+#include "ui/data_exchange.h"
+#include "ui/help.h"
+#include "ui/repeater_dlg.h"
+
+namespace kelvane {
+
+CVariableDlg::CVariableDlg(const DialogServices& services, QWidget* parent)
+    : TemplateDialog(IDD_VARIABLE_DIALOG, services.messages, parent), services_(services) {}
+
+void CVariableDlg::DoDataExchange(DataExchange& dx) {
+  dx.Text(IDC_VARIABLE_VALUES, valueText);
+  dx.Text(IDC_VARIABLE_TAG, tag);
+  if (dx.saving()) {
+    if (const auto error = EmptyTagError(tag)) {
+      dx.Fail(*error);
+    }
+  }
+}
+
+void CVariableDlg::OnHelp() {
+  ShowHelpFor(IDD_VARIABLE_DIALOG, services_);
+}
+
+}  // namespace kelvane
