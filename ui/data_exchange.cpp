@@ -13,6 +13,14 @@
 
 namespace kelvane {
 
+namespace {
+
+// What a text box was last filled with, and how it showed it.
+constexpr char kExchangedBytes[] = "kelvaneExchangedBytes";
+constexpr char kExchangedText[] = "kelvaneExchangedText";
+
+}  // namespace
+
 DataExchange::DataExchange(TemplateDialog& dialog, bool saveAndValidate) : dialog_(dialog), saving_(saveAndValidate) {}
 
 QWidget* DataExchange::Control(int id) {
@@ -22,19 +30,37 @@ QWidget* DataExchange::Control(int id) {
 
 void DataExchange::Text(int id, std::string& value) {
   QWidget* control = Control(id);
-  if (auto* line = qobject_cast<QLineEdit*>(control)) {
-    if (saving_) {
-      value = line->text().toLocal8Bit().toStdString();
-    } else {
-      line->setText(QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size())));
-    }
-  } else if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
-    if (saving_) {
-      value = box->toPlainText().toLocal8Bit().toStdString();
-    } else {
-      box->setPlainText(QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size())));
-    }
+  auto* line = qobject_cast<QLineEdit*>(control);
+  auto* box = qobject_cast<QPlainTextEdit*>(control);
+  if (line == nullptr && box == nullptr) {
+    return;
   }
+  const auto shown = [&] { return line != nullptr ? line->text() : box->toPlainText(); };
+  // A field holds characters, not bytes: a text box turns CR LF and a lone CR into LF, and bytes
+  // that are not UTF-8 become replacement characters. So a text the user left alone is handed back
+  // byte for byte, and an edited one keeps CR LF breaks if it had them; new texts get LF.
+  if (saving_) {
+    const QString now = shown();
+    const QByteArray original = control->property(kExchangedBytes).toByteArray();
+    if (control->property(kExchangedText).isValid() && now == control->property(kExchangedText).toString()) {
+      value = original.toStdString();
+      return;
+    }
+    QByteArray bytes = now.toLocal8Bit();
+    if (box != nullptr && original.contains("\r\n")) {
+      bytes.replace("\n", "\r\n");
+    }
+    value = bytes.toStdString();
+    return;
+  }
+  const QString text = QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size()));
+  if (line != nullptr) {
+    line->setText(text);
+  } else {
+    box->setPlainText(text);
+  }
+  control->setProperty(kExchangedBytes, QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+  control->setProperty(kExchangedText, shown());
 }
 
 void DataExchange::Int(int id, int& value) {
