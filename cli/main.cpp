@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,7 +20,9 @@
 #include "engine/validation.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
+#include "platform/message_text.h"
 #include "platform/registry.h"
+#include "res/resource.h"
 #include "settings/settings.h"
 
 namespace {
@@ -70,6 +76,75 @@ std::optional<Variable> SplitVariable(const std::string& spec, bool fromFile) {
 int Fail(int status, const std::string& message) {
   std::cerr << message << '\n';
   return status;
+}
+
+// Set by SIGINT and SIGTERM; the run stops at the next copy boundary.
+std::atomic<bool> stopRequested = false;
+std::atomic<int> stopSignal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the flags are set from a signal handler");
+
+extern "C" void OnStopSignal(int signal) {
+  stopSignal = signal;
+  stopRequested = true;
+}
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a blocked write returns, and the file layer writes on after a look at the flag.
+  for (const int signal : {SIGINT, SIGTERM}) {
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+// One line on a terminal, rewritten in place: copies, bytes, rate and time left. It appears only
+// once a run has taken a second, and is cleared when the run ends.
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::int64_t total) : total_(total), enabled_(::isatty(STDERR_FILENO) == 1) {}
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+  ~ProgressLine() {
+    if (shown_) {
+      std::fputs("\r\033[K", stderr);
+    }
+  }
+
+  void Update(std::int64_t copies, std::uint64_t bytes) {
+    if (!enabled_) {
+      return;
+    }
+    const auto now = Clock::now();
+    if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(200)) {
+      return;
+    }
+    last_ = now;
+    shown_ = true;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double megabytes = static_cast<double>(bytes) / 1e6;
+    const double copiesPerSecond = static_cast<double>(copies) / seconds;
+    const auto left =
+        copiesPerSecond > 0 ? static_cast<long long>(static_cast<double>(total_ - copies) / copiesPerSecond) : 0;
+    std::fprintf(stderr, "\r%lld of %lld copies, %.1f MB, %.1f MB/s, %lld:%02lld left\033[K",
+                 static_cast<long long>(copies), static_cast<long long>(total_), megabytes, megabytes / seconds,
+                 left / 60, left % 60);
+    std::fflush(stderr);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::int64_t total_;
+  bool enabled_;
+  bool shown_ = false;
+  Clock::time_point start_ = Clock::now();
+  Clock::time_point last_ = start_;
+};
+
+// The exit status of a run stopped by a signal: 128 plus its number, as shells report it.
+int StoppedStatus() {
+  return 128 + stopSignal.load();
 }
 
 }  // namespace
@@ -147,7 +222,12 @@ int main(int argc, char** argv) {
       job.values.clear();
       for (const Variable& variable : variables) {
         job.tags.push_back(variable.tag);
-        job.values.push_back(variable.fromFile ? ReadInput(variable.valueOrFile) : variable.valueOrFile);
+        // Not a ?: expression: mixing the const member in would make it copy the file's bytes.
+        if (variable.fromFile) {
+          job.values.push_back(ReadInput(variable.valueOrFile));
+        } else {
+          job.values.push_back(variable.valueOrFile);
+        }
       }
     }
   } catch (const kelvane::FileException& error) {
@@ -182,11 +262,21 @@ int main(int argc, char** argv) {
                 file.empty() ? "The settings could not be saved." : "The settings could not be saved in " + file + ".");
   }
 
+  CatchStopSignals();
+  ProgressLine progress(job.repeatCount);
+  kelvane::RunControl control;
+  control.cancel = &stopRequested;
+  control.onProgress = [&progress](std::int64_t copies, std::uint64_t bytes) { progress.Update(copies, bytes); };
+
   if (job.outputFile.empty()) {
     try {
       kelvane::File out = kelvane::File::Adopt(::dup(STDOUT_FILENO), "standard output");
-      kelvane::WriteCopies(job, out);
+      const std::int64_t written = kelvane::WriteCopies(job, out, control);
       out.Close();
+      if (written < job.repeatCount) {
+        return Fail(StoppedStatus(), kelvane::LoadMessage(IDS_DUPLICATE_CANCELLED,
+                                                          {written, std::int64_t{job.repeatCount}, "standard output"}));
+      }
       return 0;
     } catch (const std::exception& error) {
       return Fail(kExitFileError, kelvane::ErrorReport(error));
@@ -194,13 +284,18 @@ int main(int argc, char** argv) {
   }
   CollectingMessageBox messages;
   NoClipboard clipboard;
-  const kelvane::RunOutcome outcome = kelvane::RunDuplicate(job.blockText, job.outputFile, job.append, job.repeatCount,
-                                                            job.tags, job.values, clipboard, messages);
+  // The run takes the job over rather than copying it: its value lists may be large.
+  kelvane::DuplicateRun run(std::move(job), clipboard, messages);
+  kelvane::RunOutcome outcome = kelvane::RunOutcome::Failed;
+  if (run.Start()) {
+    run.WriteCopies(control);
+    outcome = run.Finish();
+  }
   if (outcome == kelvane::RunOutcome::Succeeded) {
     return 0;
   }
   for (const std::string& message : messages.messages) {
     std::cerr << message << '\n';
   }
-  return kExitFileError;
+  return outcome == kelvane::RunOutcome::Cancelled ? StoppedStatus() : kExitFileError;
 }

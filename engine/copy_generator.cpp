@@ -34,7 +34,7 @@ std::string_view StripCarriageReturn(std::string_view line) {
   return line;
 }
 
-// Calls f(line, offset) for each value line that some copy of the run takes: line i for copy i,
+// Calls f(line) for each value line that some copy of the run takes: line i for copy i,
 // or the text after the last line feed once the lines run out.
 template <typename F>
 void ForEachUsedLine(std::string_view text, int repeatCount, F f) {
@@ -42,7 +42,7 @@ void ForEachUsedLine(std::string_view text, int repeatCount, F f) {
   for (int line = 0; line < repeatCount; ++line) {
     const size_t feed = text.find('\n', start);
     const size_t end = feed == std::string_view::npos ? text.size() : feed;
-    f(StripCarriageReturn(text.substr(start, end - start)), start);
+    f(StripCarriageReturn(text.substr(start, end - start)));
     if (feed == std::string_view::npos) {
       return;
     }
@@ -92,13 +92,22 @@ class ValueRange {
       }
       return;
     }
-    upper_ = UpperCase(text);
-    ForEachUsedLine(text_, repeatCount_, [this](std::string_view line, size_t) {
+    multiLine_ = true;
+    std::string upper;
+    ForEachUsedLine(text_, repeatCount_, [&](std::string_view line) {
       if (IsCounterExpression(line)) {
         AddCounter(line);
-      } else {
-        canBeEmpty_ = canBeEmpty_ || line.empty();
+        return;
       }
+      if (line.empty()) {
+        canBeEmpty_ = true;
+        return;
+      }
+      upper.assign(line);
+      UpperCaseInPlace(upper);
+      firstBytes_[static_cast<unsigned char>(upper.front())] = true;
+      lastBytes_[static_cast<unsigned char>(upper.back())] = true;
+      Mark(lineBytes_, upper);
     });
   }
 
@@ -112,11 +121,21 @@ class ValueRange {
     if (Intersects(counterBytes_, tagBytes)) {
       return true;
     }
+    // Any overlap needs the tag's first byte inside a line, or a line's first or last byte in the tag.
+    if (!lineBytes_[static_cast<unsigned char>(upperTag.front())] && !Intersects(firstBytes_, tagBytes) &&
+        !Intersects(lastBytes_, tagBytes)) {
+      return false;
+    }
     bool touches = false;
-    if (!upper_.empty()) {
-      ForEachUsedLine(text_, repeatCount_, [&](std::string_view line, size_t offset) {
-        touches = touches || (!IsCounterExpression(line) &&
-                              CanOverlap(std::string_view(upper_).substr(offset, line.size()), upperTag, tagBytes));
+    if (multiLine_) {
+      std::string upper;  // one line at a time, so a long list is never copied whole
+      ForEachUsedLine(text_, repeatCount_, [&](std::string_view line) {
+        if (touches || IsCounterExpression(line)) {
+          return;
+        }
+        upper.assign(line);
+        UpperCaseInPlace(upper);
+        touches = CanOverlap(upper, upperTag, tagBytes);
       });
     }
     return touches;
@@ -135,7 +154,9 @@ class ValueRange {
 
   std::string_view text_;
   int repeatCount_;
-  std::string upper_;  // upper-cased value text, for multi-line values
+  bool multiLine_ = false;
+  // Upper-cased bytes of the lines that are not counters: first, last and any.
+  ByteSet firstBytes_{}, lastBytes_{}, lineBytes_{};
   ByteSet counterBytes_{};
   bool constant_ = false;
   bool canBeEmpty_ = false;

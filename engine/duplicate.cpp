@@ -34,12 +34,12 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
       chunk.clear();
     }
     if (control.onProgress && (done + 1) % kProgressEvery == 0) {
-      control.onProgress(done + 1);
+      control.onProgress(done + 1, out.bytesWritten() + chunk.size());
     }
   }
   out.Write(chunk);
   if (control.onProgress) {
-    control.onProgress(done);
+    control.onProgress(done, out.bytesWritten());
   }
   return done;
 }

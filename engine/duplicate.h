@@ -19,8 +19,8 @@ enum class RunOutcome { Succeeded, Failed, Cancelled };
 
 // Progress reports and the request to stop, for runs that take long.
 struct RunControl {
-  // Called now and then with the number of copies written so far, on the writing thread.
-  std::function<void(std::int64_t copiesDone)> onProgress;
+  // Called now and then with the copies and bytes produced so far, on the writing thread.
+  std::function<void(std::int64_t copiesDone, std::uint64_t bytesDone)> onProgress;
   // Set from anywhere to stop at the next copy boundary.
   const std::atomic<bool>* cancel = nullptr;
 };

@@ -16,7 +16,7 @@ RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::mill
   std::atomic<std::int64_t> done = 0;
   RunControl control;
   control.cancel = &cancel;
-  control.onProgress = [&done](std::int64_t copies) { done.store(copies, std::memory_order_relaxed); };
+  control.onProgress = [&done](std::int64_t copies, std::uint64_t) { done.store(copies, std::memory_order_relaxed); };
 
   // The worker touches only the output file; the clipboard and every message stay on this thread.
   std::promise<void> finished;

@@ -1,8 +1,14 @@
 // kelvane-cli as a user runs it: arguments in; bytes, messages and exit status out.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <cstdlib>
@@ -223,6 +229,109 @@ TEST_F(cli_settings_test, only_a_valid_job_is_saved_and_a_failed_save_runs_nothi
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "The settings could not be saved in " + SettingsFile() + ".\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Starts the CLI with stderr on a terminal (a pseudo-terminal) or on a file, sends signal after
+// delay, and returns what it wrote to stderr and its exit status.
+Result RunCliAndStop(const std::vector<std::string>& args, int signal, std::chrono::milliseconds delay, bool terminal) {
+  TempDir io;
+  int master = -1;
+  const pid_t pid = terminal ? ::forkpty(&master, nullptr, nullptr, nullptr) : ::fork();
+  if (pid == 0) {
+    ::dup2(::open("/dev/null", O_WRONLY), 1);
+    if (!terminal) {
+      ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
+    }
+    std::vector<char*> argv;
+    const std::string path = CliPath();
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const std::string& arg : args) {
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    ::execv(path.c_str(), argv.data());
+    ::_exit(127);
+  }
+  std::string err;
+  const auto until = std::chrono::steady_clock::now() + delay;
+  bool sent = false;
+  int status = 0;
+  for (;;) {
+    if (terminal) {
+      pollfd poll{master, POLLIN, 0};
+      if (::poll(&poll, 1, 20) > 0) {
+        char buffer[4096];
+        const ssize_t got = ::read(master, buffer, sizeof buffer);
+        if (got > 0) {
+          err.append(buffer, static_cast<size_t>(got));
+        }
+      }
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!sent && std::chrono::steady_clock::now() >= until) {
+      ::kill(pid, signal);
+      sent = true;
+    }
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      break;
+    }
+  }
+  if (terminal) {
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) {
+      err.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(master);
+  } else {
+    err = ReadFile(io.File("err"));
+  }
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), "", err};
+}
+
+TEST(cli_test, interrupt_and_terminate_stop_at_a_copy_boundary) {
+  TempDir dir;
+  const std::string out = dir.File("out.txt");
+  const struct {
+    int signal;
+    int status;
+  } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+  for (const auto& c : cases) {
+    const Result r =
+        RunCliAndStop({"--text", "copy N\n", "--var", "N=%%count%010d%%", "--repeat", "2000000000", "--output", out},
+                      c.signal, std::chrono::milliseconds(300), false);
+    EXPECT_EQ(r.status, c.status);
+    const std::string bytes = ReadFile(out);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_EQ(bytes.size() % 16, 0U) << "a copy was cut";
+    const size_t copies = bytes.size() / 16;
+    EXPECT_EQ(bytes.substr(bytes.size() - 16),
+              "copy " + std::string(10 - std::to_string(copies - 1).size(), '0') + std::to_string(copies - 1) + "\n");
+    EXPECT_EQ(r.err, "Duplicate was cancelled. " + std::to_string(copies) +
+                         " of 2000000000 copies were written to file " + out + "\n");
+  }
+}
+
+TEST(cli_test, a_long_run_on_a_terminal_shows_one_updating_progress_line) {
+  const Result r = RunCliAndStop({"--text", "x", "--repeat", "2000000000", "--output", "/dev/null"}, SIGINT,
+                                 std::chrono::milliseconds(1700), true);
+  EXPECT_EQ(r.status, 130);
+  EXPECT_NE(r.err.find("\r"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" of 2000000000 copies, "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" MB/s, "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" left"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.rfind('\n')) << "more than the final message on its own line: " << r.err;
+}
+
+TEST(cli_test, off_a_terminal_no_progress_is_shown) {
+  const Result r = RunCliAndStop({"--text", "x", "--repeat", "2000000000", "--output", "/dev/null"}, SIGTERM,
+                                 std::chrono::milliseconds(1500), false);
+  EXPECT_EQ(r.status, 143);
+  EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST_F(DuplicateTest, cancel_stops_at_a_copy_boundary) {
   std::atomic<bool> cancel = false;
   RunControl control;
   control.cancel = &cancel;
-  control.onProgress = [&](std::int64_t done) {
+  control.onProgress = [&](std::int64_t done, std::uint64_t) {
     if (done >= 8192) {
       cancel = true;
     }

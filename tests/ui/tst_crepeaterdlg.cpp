@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
@@ -289,6 +290,54 @@ class tst_CRepeaterDlg : public QObject {
     desktop->help.works = false;
     Press(ID_HELP);
     QCOMPARE(desktop->messages.texts(), std::vector<std::string>{"Failed to launch help."});
+  }
+
+  // Cancels the progress window once it shows, and tells what it said.
+  static void CancelProgressWhenShown(QString* label) {
+    QTimer::singleShot(20, [label] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* progress = qobject_cast<QProgressDialog*>(widget); progress != nullptr && progress->isVisible()) {
+          *label = progress->labelText();
+          progress->cancel();
+          return;
+        }
+      }
+      CancelProgressWhenShown(label);
+    });
+  }
+
+  void a_long_run_to_a_file_shows_progress_and_cancel_keeps_whole_copies() {
+    test::TempDir dir;
+    Save({"line #\n", dir.File("out.txt"), 0, 2000000000, {"#"}, {"%%count%010d%%"}});
+    Open();
+    QString label;
+    CancelProgressWhenShown(&label);
+    Press(IDOK);
+    QVERIFY2(label.startsWith("Writing copy "), qPrintable(label));
+    QVERIFY(label.endsWith(" of 2000000000"));
+    const std::string bytes = test::ReadFile(dir.File("out.txt"));
+    QVERIFY(!bytes.empty());
+    QCOMPARE(bytes.size() % 16, size_t{0});
+    const size_t copies = bytes.size() / 16;
+    QCOMPARE(desktop->messages.texts(),
+             std::vector<std::string>{"Duplicate was cancelled. " + std::to_string(copies) +
+                                      " of 2000000000 copies were written to file " + dir.File("out.txt")});
+    QVERIFY(dialog->isVisible());
+  }
+
+  void a_cancelled_clipboard_run_leaves_the_clipboard_and_no_temporary_file() {
+    test::TempDir tmp;
+    test::ScopedEnv tmpdir("TMPDIR", tmp.path().c_str());
+    Save({"x", "", 1, 2000000000, {}, {}});
+    desktop->clipboard.formats["text/plain"] = "before";
+    Open();
+    QString label;
+    CancelProgressWhenShown(&label);
+    Press(IDOK);
+    QVERIFY(!label.isEmpty());
+    QCOMPARE(desktop->clipboard.formats.at("text/plain"), std::string("before"));
+    QVERIFY(desktop->messages.shown.empty());
+    QCOMPARE(test::ListDir(tmp.path()), std::vector<std::string>{});
   }
 
   void mnemonics_move_the_focus() {
