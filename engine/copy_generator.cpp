@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "engine/utf8.h"
 #include "engine/variables.h"
@@ -25,6 +26,16 @@ bool Intersects(const ByteSet& a, const ByteSet& b) {
     }
   }
   return false;
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The byte's index in a ByteSet once upper-cased; bytes beyond ASCII are already upper-cased.
+unsigned char AsciiUpper(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
 }
 
 std::string_view StripCarriageReturn(std::string_view line) {
@@ -103,11 +114,17 @@ class ValueRange {
         canBeEmpty_ = true;
         return;
       }
-      upper.assign(line);
-      UpperCaseInPlace(upper);
-      firstBytes_[static_cast<unsigned char>(upper.front())] = true;
-      lastBytes_[static_cast<unsigned char>(upper.back())] = true;
-      Mark(lineBytes_, upper);
+      std::string_view shown = line;
+      if (!IsAscii(line)) {
+        upper.assign(line);
+        UpperCaseInPlace(upper);
+        shown = upper;
+      }
+      firstBytes_[AsciiUpper(shown.front())] = true;
+      lastBytes_[AsciiUpper(shown.back())] = true;
+      for (const char c : shown) {
+        lineBytes_[AsciiUpper(c)] = true;
+      }
     });
   }
 
@@ -270,6 +287,9 @@ bool CopyGenerator::BuildLayout(const Job& job) {
 
   layout_ = std::move(pieces);
   for (const Piece& piece : layout_) {
+    literalSize_ += piece.variable < 0 ? piece.text.size() : 0;
+  }
+  for (const Piece& piece : layout_) {
     if (piece.variable >= 0 &&
         std::find(layoutVariables_.begin(), layoutVariables_.end(), piece.variable) == layoutVariables_.end()) {
       layoutVariables_.push_back(piece.variable);
@@ -279,13 +299,14 @@ bool CopyGenerator::BuildLayout(const Job& job) {
 }
 
 void CopyGenerator::ComputeValue(Variable& v) {
-  v.current.clear();
   if (v.singleCounter) {
-    v.counter.AppendTo(v.current, copyIndex_);
+    v.formatted.clear();
+    v.counter.AppendTo(v.formatted, copyIndex_);
+    v.current = v.formatted;
     return;
   }
   if (v.singleLine) {
-    v.current.assign(v.text);
+    v.current = v.text;
     return;
   }
   const size_t feed = v.text.find('\n', v.lineStart);
@@ -294,9 +315,11 @@ void CopyGenerator::ComputeValue(Variable& v) {
   v.nextLineStart = feed == std::string_view::npos ? v.lineStart : feed + 1;
   const std::string_view line = StripCarriageReturn(v.text.substr(v.lineStart, end - v.lineStart));
   if (IsCounterExpression(line)) {
-    Counter(line).AppendTo(v.current, copyIndex_);
+    v.formatted.clear();
+    Counter(line).AppendTo(v.formatted, copyIndex_);
+    v.current = v.formatted;
   } else {
-    v.current.assign(line);
+    v.current = line;
   }
 }
 
@@ -342,12 +365,21 @@ void CopyGenerator::AppendNextCopy(std::string& out) {
       ComputeValue(v);
       AdvanceLine(v);
     }
+    // One resize and plain copies: this loop is where a huge run spends its time.
+    size_t size = literalSize_;
     for (const Piece& piece : layout_) {
-      if (piece.variable < 0) {
-        out.append(piece.text);
-      } else {
-        out.append(variables_[static_cast<size_t>(piece.variable)].current);
+      if (piece.variable >= 0) {
+        size += variables_[static_cast<size_t>(piece.variable)].current.size();
       }
+    }
+    const size_t start = out.size();
+    out.resize(start + size);
+    char* at = out.data() + start;
+    for (const Piece& piece : layout_) {
+      const std::string_view text =
+          piece.variable < 0 ? std::string_view(piece.text) : variables_[static_cast<size_t>(piece.variable)].current;
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
     }
   } else {
     AppendBySearching(out);

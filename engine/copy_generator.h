@@ -35,7 +35,8 @@ class CopyGenerator {
     Counter counter{"%%count%%"};
     size_t lineStart = 0;      // where this copy's line begins, for multi-line texts
     size_t nextLineStart = 0;  // where the next copy's line begins
-    std::string current;       // this copy's value
+    std::string formatted;     // a counter's text for this copy
+    std::string_view current;  // this copy's value: a line of text, or formatted
   };
 
   // A piece of a copy's layout: literal text, or the value of variable `variable`.
@@ -54,6 +55,7 @@ class CopyGenerator {
   std::vector<Variable> variables_;
   std::vector<Piece> layout_;
   std::vector<int> layoutVariables_;  // the variables whose values the layout uses
+  size_t literalSize_ = 0;            // bytes of literal text in the layout
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;
   std::string scratch_, upperScratch_;

@@ -1,5 +1,6 @@
 #include "engine/counter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/utf8.h"
@@ -194,10 +195,31 @@ void IntegerFormat::AppendConversion(std::string& out, std::int32_t value) const
   const unsigned base = cv.letter == 'o' ? 8 : (cv.letter == 'x' || cv.letter == 'X') ? 16 : 10;
   const char* digitChars = cv.letter == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
 
+  // Digits are produced from the right, two at a time for decimal: this runs once per copy.
   char digits[16];
   size_t count = 0;
-  for (std::uint32_t rest = magnitude; rest != 0; rest /= base) {
-    digits[count++] = digitChars[rest % base];
+  std::uint32_t rest = magnitude;
+  if (base == 10) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    while (rest >= 100) {
+      const std::uint32_t pair = (rest % 100) * 2;
+      rest /= 100;
+      digits[count++] = kPairs[pair + 1];
+      digits[count++] = kPairs[pair];
+    }
+    if (rest >= 10) {
+      digits[count++] = kPairs[rest * 2 + 1];
+      digits[count++] = kPairs[rest * 2];
+    } else if (rest != 0) {
+      digits[count++] = static_cast<char>('0' + rest);
+    }
+  } else {
+    for (; rest != 0; rest /= base) {
+      digits[count++] = digitChars[rest % base];
+    }
   }
   // Without a precision, zero is written as one digit; precision 0 writes it as nothing.
   if (count == 0 && cv.precision != 0) {
@@ -230,9 +252,8 @@ void IntegerFormat::AppendConversion(std::string& out, std::int32_t value) const
     out.append(padding, '0');
   }
   out.append(zeros, '0');
-  for (size_t i = count; i > 0; --i) {
-    out += digits[i - 1];
-  }
+  std::reverse(digits, digits + count);
+  out.append(digits, count);
   if (cv.leftAlign) {
     out.append(padding, ' ');
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace kelvane {
@@ -141,6 +142,15 @@ bool IsCharBoundary(std::string_view text, size_t pos) {
 bool IsValidUtf8(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
+    // Eight ASCII bytes at a time: long value lists are mostly ASCII.
+    if (pos + 8 <= text.size()) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, text.data() + pos, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        pos += 8;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(text[pos]) < 0x80) {
       ++pos;
       continue;
