@@ -47,6 +47,34 @@ void BM_DuplicateToFile(benchmark::State& state) {
 
 BENCHMARK(BM_DuplicateToFile)->Arg(1000000)->Arg(2000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The clipboard run goes through a temporary file and reads the result back whole. Peak memory is
+// per process: run it alone (--benchmark_filter=Clipboard) to read its peak_rss_MiB.
+class SilentMessageBox : public kelvane::MessageBox {
+ public:
+  kelvane::MessageAnswer Show(const std::string&, kelvane::MessageButtons, kelvane::MessageIcon) override {
+    return kelvane::MessageAnswer::Ok;
+  }
+};
+
+void BM_DuplicateToClipboard(benchmark::State& state) {
+  const kelvane::Job job = Workload(static_cast<int>(state.range(0)), "");
+  kelvane::MemoryClipboard clipboard;
+  SilentMessageBox messages;
+  std::int64_t bytes = 0;
+  for (auto _ : state) {
+    kelvane::RunDuplicate(job.blockText, job.outputFile, 0, job.repeatCount, job.tags, job.values, clipboard,
+                          messages);
+    bytes += static_cast<std::int64_t>(clipboard.formats["text/plain"].size());
+  }
+  state.SetBytesProcessed(bytes);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.counters["output_MiB"] = static_cast<double>(clipboard.formats["text/plain"].size()) / 1048576.0;
+}
+
+BENCHMARK(BM_DuplicateToClipboard)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 }  // namespace
 
 BENCHMARK_MAIN();
