@@ -4,7 +4,7 @@
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
-#include "ui/repeater_dlg.h"
+#include "ui/dialog_services.h"
 
 namespace kelvane {
 

@@ -10,6 +10,7 @@
 #include "engine/duplicate.h"
 #include "engine/validation.h"
 #include "platform/message_text.h"
+#include "platform/qt/special_folders.h"
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -21,8 +22,19 @@
 
 namespace kelvane {
 
+namespace {
+
+// The maker's web site, opened by the link; string IDS_LINK_ADDRESS shows the same address the
+// short way, which fits beside the notice and names a shortcut after the host.
+constexpr char kMakerAddress[] = "https://www.orvalle.example/";
+
+}  // namespace
+
 CRepeaterDlg::CRepeaterDlg(DialogServices services, QWidget* parent)
-    : TemplateDialog(IDD_REPEATER_DIALOG, services.messages, parent), services_(services), icon_(ProgramIcon()) {
+    : TemplateDialog(IDD_REPEATER_DIALOG, services.messages, parent),
+      services_(services),
+      link_(services.urls, services.clipboard, {FavoritesFolder, DesktopFolder}),
+      icon_(ProgramIcon()) {
   LoadSettings(job_);
   outputFileField_ = Item<QLineEdit>(IDC_OUTPUT_FILE);
   variableList_ = Item<QTableWidget>(IDC_VARIABLE_LIST);
@@ -35,6 +47,10 @@ void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
   dx.Int(IDC_REPEAT_COUNT, job_.repeatCount);
   dx.MinMaxInt(job_.repeatCount, kMinRepeatCount, kMaxRepeatCount);
   dx.Check(IDC_APPEND, job_.append);
+  // Bound on the first exchange only and outside dx, so a later failure still focuses "A&ppend data".
+  if (link_.field() == nullptr) {
+    link_.SubclassWindow(Item<QLineEdit>(IDC_LINK));
+  }
   if (dx.saving()) {
     if (const auto error = LineCountError(job_.tags, job_.values, job_.repeatCount)) {
       dx.Fail(*error);
@@ -45,6 +61,8 @@ void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
 bool CRepeaterDlg::OnInitDialog() {
   TemplateDialog::OnInitDialog();
   setWindowIcon(icon_);
+  link_.SetLink(kMakerAddress, res::LoadString(IDS_LINK_ADDRESS), true);
+  link_.SetShadow(false);
 
   variableList_->setShowGrid(true);
   variableList_->setHorizontalHeaderLabels({QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING))});

@@ -5,26 +5,14 @@
 #include <string>
 
 #include "engine/job.h"
+#include "ui/dialog_services.h"
+#include "ui/hyperlink.h"
 #include "ui/template_dialog.h"
 
 class QLineEdit;
 class QTableWidget;
 
 namespace kelvane {
-
-class Clipboard;
-class FileDialog;
-class HelpViewer;
-class UrlOpener;
-
-// The desktop services the dialogs use; the program passes the Qt ones, tests their fakes.
-struct DialogServices {
-  MessageBox& messages;
-  Clipboard& clipboard;
-  FileDialog& fileDialog;
-  HelpViewer& help;
-  UrlOpener& urls;
-};
 
 class CRepeaterDlg : public TemplateDialog {
  public:
@@ -59,6 +47,7 @@ class CRepeaterDlg : public TemplateDialog {
   QLineEdit* outputFileField_ = nullptr;
   QTableWidget* variableList_ = nullptr;
   Job job_;
+  CHyperLink link_;
   QIcon icon_;
 };
 

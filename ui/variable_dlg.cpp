@@ -4,8 +4,8 @@
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "ui/data_exchange.h"
+#include "ui/dialog_services.h"
 #include "ui/help.h"
-#include "ui/repeater_dlg.h"
 
 namespace kelvane {
 

@@ -3,11 +3,10 @@
 
 #include <string>
 
+#include "ui/dialog_services.h"
 #include "ui/template_dialog.h"
 
 namespace kelvane {
-
-struct DialogServices;
 
 class CVariableDlg : public TemplateDialog {
  public:
@@ -22,7 +21,7 @@ class CVariableDlg : public TemplateDialog {
   void OnHelp() override;
 
  private:
-  const DialogServices& services_;
+  DialogServices services_;
 };
 
 }  // namespace kelvane

@@ -1,0 +1,372 @@
+#include "ui/hyperlink.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <climits>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "res/resource.h"
+#include "res/resource_script.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr int kUnvisited = 0;
+constexpr int kVisited = 1;
+constexpr int kHover = 2;
+
+// The fingertip of res/cursors/hand.png.
+constexpr int kHandHotSpotX = 8;
+constexpr int kHandHotSpotY = 3;
+
+// Loaded once, shared by every link and kept until the process ends.
+const QCursor* handCursor = nullptr;
+const QCursor* arrowCursor = nullptr;
+
+void LoadCursors() {
+  if (handCursor != nullptr) {
+    return;
+  }
+  const auto& cursors = res::Resources().cursors;
+  const auto found = cursors.find(IDC_HAND_CURSOR);
+  const QPixmap picture(found == cursors.end() ? QString()
+                                               : QStringLiteral(":/res/") + QString::fromUtf8(found->second));
+  // Without the picture the system's own pointing hand still marks the link.
+  handCursor =
+      picture.isNull() ? new QCursor(Qt::PointingHandCursor) : new QCursor(picture, kHandHotSpotX, kHandHotSpotY);
+  arrowCursor = new QCursor(Qt::ArrowCursor);
+}
+
+QColor FromColorRef(COLORREF color) {
+  return {static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+          static_cast<int>((color >> 16) & 0xFF)};
+}
+
+QString FromLocal8Bit(const std::string& text) {
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What follows the display text's last '/', else its last ':', else its last '\', else all of it.
+// None of the three bytes occurs inside a multi-byte UTF-8 character, so a byte search finds characters.
+std::string ShortcutName(const std::string& text) {
+  for (const char separator : {'/', ':', '\\'}) {
+    if (const size_t found = text.rfind(separator); found != std::string::npos) {
+      return text.substr(found + 1);
+    }
+  }
+  return text;
+}
+
+void AddMenuItems(QMenu& menu, const std::vector<res::MenuItem>& items) {
+  for (const res::MenuItem& item : items) {
+    if (item.separator) {
+      menu.addSeparator();
+    } else if (item.popup) {
+      AddMenuItems(*menu.addMenu(QString::fromUtf8(item.text)), item.items);
+    } else {
+      menu.addAction(QString::fromUtf8(item.text))->setData(item.id);
+    }
+  }
+}
+
+}  // namespace
+
+CHyperLink::CHyperLink(UrlOpener& urls, Clipboard& clipboard, ShortcutFolders folders)
+    : urls_(urls), clipboard_(clipboard), folders_(std::move(folders)) {}
+
+CHyperLink::~CHyperLink() {
+  if (field_ != nullptr) {
+    field_->removeEventFilter(this);
+  }
+}
+
+void CHyperLink::SubclassWindow(QLineEdit* field) {
+  if (field_ != nullptr) {
+    field_->removeEventFilter(this);
+  }
+  field_ = field;
+  if (field_ == nullptr) {
+    return;
+  }
+  field_->installEventFilter(this);
+  // Movement without a button pressed drives the hover state.
+  field_->setMouseTracking(true);
+  // The press is the link's own, so a click does not focus the field; Tab still reaches it.
+  field_->setFocusPolicy((field_->focusPolicy() & Qt::TabFocus) != 0 ? Qt::TabFocus : Qt::NoFocus);
+  field_->setContextMenuPolicy(Qt::DefaultContextMenu);
+  UpdateCursor();
+}
+
+QLineEdit* CHyperLink::field() const {
+  return field_;
+}
+
+void CHyperLink::SetLink(const std::string& url, const std::string& text, bool autoSize) {
+  autoSize_ = autoSize;
+  SetLinkURL(url);
+  SetLinkText(text);
+}
+
+void CHyperLink::SetLinkURL(const std::string& url) {
+  linkUrl_ = url;
+}
+
+void CHyperLink::SetLinkText(const std::string& text) {
+  linkText_ = text;
+  if (field_ != nullptr) {
+    field_->setText(FromLocal8Bit(text));
+  }
+  if (autoSize_) {
+    SizeToText();
+  }
+  LoadCursors();
+  UpdateCursor();
+}
+
+void CHyperLink::SetShadow(bool shadow) {
+  shadow_ = shadow;
+  if (field_ != nullptr) {
+    // Widgets paint when their window's update request arrives; deliver it now.
+    QCoreApplication::sendPostedEvents(field_->window(), QEvent::UpdateRequest);
+  }
+}
+
+QFont CHyperLink::LinkFont() const {
+  QFont font = field_->font();
+  if (underline_) {
+    font.setUnderline(true);
+  }
+  return font;
+}
+
+// Measured in the font the text is painted in, so the field is exactly as wide as its text.
+void CHyperLink::SizeToText() {
+  if (field_ == nullptr || field_->parentWidget() == nullptr) {
+    return;
+  }
+  const int width = QFontMetrics(LinkFont(), field_).horizontalAdvance(FromLocal8Bit(linkText_));
+  const QRect geometry = field_->geometry();
+  if (geometry.width() != width) {
+    field_->setGeometry(geometry.x(), geometry.y(), width, geometry.height());
+  }
+}
+
+void CHyperLink::SetHover(bool on) {
+  if (on) {
+    if (state_ == kHover) {
+      return;
+    }
+    savedState_ = state_;
+    state_ = kHover;
+  } else {
+    if (state_ != kHover) {
+      return;
+    }
+    state_ = savedState_;
+  }
+  if (field_ != nullptr) {
+    field_->update();
+  }
+}
+
+void CHyperLink::UpdateCursor() {
+  if (field_ == nullptr || handCursor == nullptr) {
+    return;
+  }
+  field_->setCursor(menuShowing_ ? *arrowCursor : *handCursor);
+}
+
+bool CHyperLink::eventFilter(QObject* watched, QEvent* event) {
+  if (field_ == nullptr || watched != field_) {
+    return false;
+  }
+  switch (event->type()) {
+    case QEvent::Paint: {
+      QPainter painter(field_);
+      OnEraseBkgnd(painter);
+      OnPaint(painter);
+      return true;
+    }
+    case QEvent::MouseButtonPress:
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+        return false;
+      }
+      OnLButtonDown();
+      return true;
+    case QEvent::MouseMove:
+      if (!hoverTracking_) {
+        return true;
+      }
+      OnMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint());
+      return false;
+    case QEvent::Enter:
+      if (hoverTracking_) {
+        SetHover(true);
+      }
+      return false;
+    case QEvent::Leave:
+      if (hoverTracking_) {
+        OnMouseLeave();
+      }
+      return false;
+    case QEvent::ContextMenu: OnContextMenu(*static_cast<QContextMenuEvent*>(event)); return true;
+    case QEvent::KeyPress: {
+      // Shift+F10 asks for the context menu as the Menu key does.
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() != Qt::Key_F10 || key->modifiers() != Qt::ShiftModifier) {
+        return false;
+      }
+      OnContextMenu(QContextMenuEvent(QContextMenuEvent::Keyboard, QPoint(), field_->mapToGlobal(QPoint())));
+      return true;
+    }
+    default: return false;
+  }
+}
+
+// Open runs once the press has been handled, through the same command as the menu's "&Open".
+void CHyperLink::OnLButtonDown() {
+  QMetaObject::invokeMethod(
+      this, [this] { OnCommand(ID_LINK_OPEN); }, Qt::QueuedConnection);
+}
+
+void CHyperLink::OnMouseMove(const QPoint& position) {
+  SetHover(field_->rect().contains(position));
+}
+
+// Leaving ends hover. After a click has opened the link the state is already visited, but the
+// field may still show the hover colour: repaint it so the pointer leaves no stale red behind.
+void CHyperLink::OnMouseLeave() {
+  if (state_ == kHover) {
+    SetHover(false);
+  } else if (paintedHover_) {
+    field_->update();
+  }
+}
+
+void CHyperLink::OnContextMenu(const QContextMenuEvent& event) {
+  SetHover(false);
+  const QPoint position =
+      event.reason() == QContextMenuEvent::Keyboard ? field_->mapToGlobal(QPoint(5, 5)) : event.globalPos();
+  const res::Menu& resource = res::LoadMenu(IDR_LINK_MENU);
+  if (resource.items.empty() || !resource.items.front().popup) {
+    return;
+  }
+  // Owned by the field, so it goes with it should the dialog close while the menu is open.
+  QPointer<QMenu> menu = new QMenu(field_);
+  AddMenuItems(*menu, resource.items.front().items);
+  const QPointer<CHyperLink> alive(this);
+  menuShowing_ = true;
+  UpdateCursor();
+  const QAction* chosen = menu->exec(position);
+  const int command = menu != nullptr && chosen != nullptr ? chosen->data().toInt() : 0;
+  delete menu.data();
+  if (alive == nullptr) {
+    return;
+  }
+  menuShowing_ = false;
+  UpdateCursor();
+  OnCommand(command);
+}
+
+void CHyperLink::OnEraseBkgnd(QPainter& painter) {
+  if (state_ == kHover && shadow_) {
+    // No fill: the shadow lies on what is beneath the field.
+    painter.setFont(LinkFont());
+    painter.setPen(field_->palette().color(QPalette::Dark));
+    painter.drawText(QPoint(2, 2 + QFontMetrics(painter.font(), field_).ascent()), field_->text());
+    return;
+  }
+  painter.fillRect(field_->rect(), field_->palette().color(QPalette::Button));
+}
+
+// The text's top-left corner at the field's; what does not fit is cut off at its edge.
+void CHyperLink::OnPaint(QPainter& painter) {
+  painter.setFont(LinkFont());
+  const COLORREF color = state_ == kHover ? hoverColor_ : state_ == kVisited ? visitedColor_ : linkColor_;
+  painter.setPen(FromColorRef(color));
+  painter.drawText(QPoint(0, QFontMetrics(painter.font(), field_).ascent()), FromLocal8Bit(linkText_));
+  paintedHover_ = state_ == kHover;
+}
+
+void CHyperLink::OnCommand(int id) {
+  switch (id) {
+    case ID_LINK_OPEN: OnOpen(); break;
+    case ID_LINK_COPY_SHORTCUT: OnCopyShortcut(); break;
+    case ID_LINK_ADD_TO_FAVORITES: OnAddToFavorites(); break;
+    case ID_LINK_ADD_TO_DESKTOP: OnAddToDesktop(); break;
+    default: break;
+  }
+}
+
+// The visited colour shows at the next repaint; none is asked for here.
+void CHyperLink::OnOpen() {
+  if (OpenLink()) {
+    state_ = kVisited;
+  }
+}
+
+bool CHyperLink::OpenLink() {
+  return urls_.Open(linkUrl_);
+}
+
+// Only the text is replaced: whatever else the clipboard holds stays on it.
+void CHyperLink::OnCopyShortcut() {
+  if (!clipboard_.Open()) {
+    return;
+  }
+  clipboard_.SetText(linkUrl_);
+  clipboard_.Close();
+}
+
+void CHyperLink::OnAddToFavorites() {
+  AddShortcutToFolder(folders_.favorites);
+}
+
+void CHyperLink::OnAddToDesktop() {
+  AddShortcutToFolder(folders_.desktop);
+}
+
+// A '\' in the name stays part of the file name: on Linux it separates nothing, and reading it as a
+// separator would let a display text such as "x:..\..\y" place the file outside the folder.
+bool CHyperLink::AddShortcutToFolder(const std::function<std::string()>& folder) {
+  if (!folder) {
+    return false;
+  }
+  std::string path = folder();
+  if (path.empty()) {
+    return false;
+  }
+  if (path.back() != '/') {
+    path += '/';
+  }
+  path += ShortcutName(linkText_) + ".URL";
+  return SaveShortcutFile(path);
+}
+
+bool CHyperLink::SaveShortcutFile(const std::string& path) {
+  // A line break in the URL would add lines of its own to the file.
+  if (linkUrl_.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    return false;
+  }
+  const size_t slash = path.rfind('/');
+  if (path.size() >= PATH_MAX || path.size() - (slash == std::string::npos ? 0 : slash + 1) > NAME_MAX) {
+    return false;
+  }
+  return ReplaceFileAtomically(path, "[InternetShortcut]\r\nURL=" + linkUrl_ + "\r\n") == 0;
+}
+
+}  // namespace kelvane
