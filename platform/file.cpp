@@ -69,18 +69,18 @@ File File::Open(const std::string& path, Mode mode) {
   if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     ThrowFileError(errno, path);
   }
-  // The lock comes before any truncation, so a file that another opener holds keeps its bytes.
-  if (::flock(fd, lock | LOCK_NB) != 0) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
     ThrowFileError(errno, path);
   }
-  if (mode == Mode::CreateWrite || mode == Mode::CreateReadWrite) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-      ThrowFileError(errno, path);
-    }
-    if (S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0) {
-      ThrowFileError(errno, path);
-    }
+  // Only a regular file is held exclusively: devices and pipes such as /dev/null are shared by
+  // nature. The lock comes before any truncation, so a file that another opener holds keeps its bytes.
+  if (S_ISREG(info.st_mode) && ::flock(fd, lock | LOCK_NB) != 0) {
+    ThrowFileError(errno, path);
+  }
+  if ((mode == Mode::CreateWrite || mode == Mode::CreateReadWrite) && S_ISREG(info.st_mode) && info.st_size != 0 &&
+      ::ftruncate(fd, 0) != 0) {
+    ThrowFileError(errno, path);
   }
   return file;
 }

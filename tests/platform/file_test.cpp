@@ -135,6 +135,15 @@ TEST(file_test, a_locked_file_is_a_sharing_violation_and_keeps_its_bytes) {
   EXPECT_EQ(ReadFile(path), "someone else's");
 }
 
+TEST(file_test, devices_are_shared_between_openers) {
+  File first = File::Open("/dev/null", File::Mode::CreateWrite);
+  File second = File::Open("/dev/null", File::Mode::CreateWrite);
+  first.Write("a");
+  second.Write("b");
+  EXPECT_NO_THROW(first.Close());
+  EXPECT_NO_THROW(second.Close());
+}
+
 TEST(file_test, disk_full_surfaces_at_close_at_the_latest) {
   File file = File::Open("/dev/full", File::Mode::CreateWrite);
   file.Write("a few bytes that sit in the buffer");
