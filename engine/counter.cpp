@@ -179,9 +179,11 @@ IntegerFormat::IntegerFormat(std::string_view format) {
     }
   }
   const Conversion& cv = conversion_;
+  // A sign or blank is written for d and i only; o, u, x and X ignore those flags.
+  const bool isSigned = cv.letter == 'd' || cv.letter == 'i';
   canBeEmpty_ = prefix_.empty() && suffix_.empty() &&
-                (!hasConversion_ ||
-                 (cv.precision == 0 && cv.width == 0 && !cv.plus && !cv.space && !(cv.alternate && cv.letter == 'o')));
+                (!hasConversion_ || (cv.precision == 0 && cv.width == 0 && !((cv.plus || cv.space) && isSigned) &&
+                                     !(cv.alternate && cv.letter == 'o')));
 }
 
 void IntegerFormat::AppendConversion(std::string& out, std::int32_t value) const {

@@ -697,8 +697,16 @@ RegParseResult ParseRegFile(std::string_view text) {
       continue;
     }
     std::string reason;
-    if (!ReadValueData(lines, index, TrimLeft(line.substr(pos + 1)), value, reason)) {
+    const std::string_view data = TrimLeft(line.substr(pos + 1));
+    if (!ReadValueData(lines, index, data, value, reason)) {
       builder.Issue(lineNumber, reason);
+      continue;
+    }
+    // A string shows its end by its quote; dword and hex data that runs to the very end of the file
+    // without a line break may have been cut off there, and "dword:000" or "hex:61,6" would read as
+    // another value.
+    if (data.front() != '"' && index + 1 == lines.size() && !text.ends_with('\n') && !text.ends_with('\r')) {
+      builder.Issue(lineNumber, "a value cut off at the end of the file");
       continue;
     }
     builder.AddValue(lineNumber, std::move(value));

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Drives the real Kelvane window on a virtual X display as a user would: starts it on a saved job,
+# changes the repeat count, presses D&uplicate with Alt+U, dismisses the message with Return, closes
+# with Escape, then checks the output file's bytes and what was saved.
+#   tests/e2e/e2e_test.sh path/to/kelvane path/to/kelvane-cli
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 KELVANE KELVANE_CLI" >&2
+  exit 2
+fi
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || {
+    echo "$tool is missing: run ./scripts/setup" >&2
+    exit 1
+  }
+done
+
+app=$(realpath "$1")
+cli=$(realpath "$2")
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-e2e-XXXXXX")
+pid=
+xvfb=
+cleanup() {
+  for process in "$pid" "$xvfb"; do
+    if [ -n "$process" ] && kill -0 "$process" 2>/dev/null; then
+      kill "$process" 2>/dev/null || true
+      wait "$process" 2>/dev/null || true
+    fi
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# A test runner's timeout ends the script with a signal; the program and the server go with it.
+trap 'exit 143' TERM INT
+
+fail() {
+  echo "FAIL: $*" >&2
+  # A picture of the screen shows what the window was doing.
+  if command -v import >/dev/null && import -window root "$work/screen.png" 2>/dev/null; then
+    cp "$work/screen.png" "${KELVANE_E2E_SHOT:-$PWD/e2e-failure.png}" 2>/dev/null &&
+      echo "screen: ${KELVANE_E2E_SHOT:-$PWD/e2e-failure.png}" >&2
+  fi
+  if [ -s "$work/app.err" ]; then
+    echo "kelvane's standard error:" >&2
+    cat "$work/app.err" >&2
+  fi
+  exit 1
+}
+
+# Polls a condition every 50 ms for up to $1 seconds.
+wait_for() {
+  local seconds=$1
+  shift
+  local tries=$((seconds * 20))
+  while ((tries-- > 0)); do
+    if "$@"; then
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# A display of our own, never the user's desktop. The server picks a free display number itself and
+# tells it on a descriptor, so runs started at the same moment cannot take the same one (as
+# xvfb-run -a can).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+xvfb=$!
+wait_for 20 test -s "$work/display" || {
+  cat "$work/xvfb.err" >&2
+  echo "FAIL: Xvfb did not start" >&2
+  exit 1
+}
+export DISPLAY=":$(cat "$work/display")"
+
+kelvane_windows() {
+  xdotool search --onlyvisible --name '^Kelvane$' 2>/dev/null || true
+}
+window_count_is() {
+  [ "$(kelvane_windows | grep -c .)" -eq "$1" ]
+}
+has_exited() {
+  ! kill -0 "$pid" 2>/dev/null
+}
+shown_or_exited() {
+  window_count_is 1 || has_exited
+}
+
+# Starts the program and gives its window the keyboard; there is no window manager to do it.
+start_app() {
+  QT_QPA_PLATFORM=xcb "$app" >"$work/app.out" 2>"$work/app.err" &
+  pid=$!
+  wait_for 30 shown_or_exited || fail "the main window did not appear"
+  has_exited && fail "kelvane ended at start-up"
+  main=$(kelvane_windows)
+  xdotool windowfocus --sync "$main"
+}
+
+# Escape closes the program; a message shown on the way out would keep it open.
+close_app() {
+  xdotool windowfocus --sync "$main"
+  xdotool key --clearmodifiers Escape
+  wait_for 30 has_exited || fail "Escape did not close the program"
+  local status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "kelvane exited with status $status"
+}
+
+export XDG_CONFIG_HOME="$work/config"
+out="$work/out.txt"
+settings="$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg"
+
+# The saved job: two copies. The window is then told three, which only its own save can store.
+"$cli" --save --text $'Hi NAME #N\n' --repeat 2 --var 'name=World' --var '#n=%%count1%03d%%' \
+  --output "$out" >/dev/null || fail "kelvane-cli could not save the job"
+grep -q '^"Repeat Count"=dword:00000002' "$settings" || fail "the saved job has no repeat count 2"
+rm -f "$out"
+
+start_app
+
+# Alt+R is the repeat count's label; select whatever the field holds and type over it.
+xdotool key --clearmodifiers alt+r ctrl+a 3
+xdotool key --clearmodifiers alt+u
+
+wait_for 30 window_count_is 2 || fail "no message box after D&uplicate"
+box=$(kelvane_windows | grep -vx "$main")
+# The message is shown only once every byte is written and the file closed.
+expected=$'Hi World 001\nHi World 002\nHi World 003\n'
+[ "$(cat "$out"; echo .)" = "$expected." ] || fail "the output file holds $(od -c "$out" | head -5)"
+
+xdotool windowfocus --sync "$box"
+xdotool key --clearmodifiers Return
+wait_for 10 window_count_is 1 || fail "Return did not dismiss the message box"
+
+close_app
+
+grep -q '^"Repeat Count"=dword:00000003' "$settings" || fail "the repeat count 3 was not saved: $(cat "$settings")"
+for line in '"Text"=hex(1):48,69,20,4e,41,4d,45,20,23,4e,0a,00' '"Output File"="'"$out"'"' '"Append"=dword:00000000' \
+  '"Value Names"=hex(7):6e,61,6d,65,00,23,6e,00,00'; do
+  grep -qF "$line" "$settings" || fail "the settings lost $line: $(cat "$settings")"
+done
+[ "$(cat "$out"; echo .)" = "$expected." ] || fail "the output file changed after the run"
+echo "e2e: duplicated 3 copies through the window and saved the job"
+
+# A folder where the settings file belongs: the program starts on the defaults without a word,
+# and closes the same way, leaving the folder as it was.
+export XDG_CONFIG_HOME="$work/config-unusable"
+mkdir -p "$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg/inside"
+start_app
+window_count_is 1 || fail "a message appeared at start-up"
+close_app
+[ -d "$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg/inside" ] || fail "the folder in the way was touched"
+echo "e2e: started and closed quietly with an unusable settings file"
