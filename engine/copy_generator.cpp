@@ -300,9 +300,7 @@ bool CopyGenerator::BuildLayout(const Job& job) {
 
 void CopyGenerator::ComputeValue(Variable& v) {
   if (v.singleCounter) {
-    v.formatted.clear();
-    v.counter.AppendTo(v.formatted, copyIndex_);
-    v.current = v.formatted;
+    v.current = v.counter.Text(copyIndex_);
     return;
   }
   if (v.singleLine) {

@@ -30,8 +30,14 @@ class IntegerFormat {
  public:
   explicit IntegerFormat(std::string_view format);
 
-  // Appends the formatted value to out.
-  void AppendTo(std::string& out, std::int32_t value) const;
+  // Where a decimal number's digits, with the zeros that pad them, landed in the output.
+  struct DigitRun {
+    size_t begin = 0;
+    size_t end = 0;  // empty when the number was not written in decimal or was negative
+  };
+
+  // Appends the formatted value to out; run, when given, tells where its decimal digits went.
+  void AppendTo(std::string& out, std::int32_t value, DigitRun* run = nullptr) const;
   [[nodiscard]] std::string Format(std::int32_t value) const;
 
   // Every byte that the upper-cased output can hold, for any value: 256 flags.
@@ -48,7 +54,7 @@ class IntegerFormat {
     int precision = -1;  // -1: none given
     char letter = 'd';
   };
-  void AppendConversion(std::string& out, std::int32_t value) const;
+  void AppendConversion(std::string& out, std::int32_t value, DigitRun* run) const;
 
   std::string prefix_;  // literal text before the conversion
   std::string suffix_;  // literal text after it
@@ -65,8 +71,11 @@ class Counter {
   explicit Counter(std::string_view line);
 
   // The counter's text for a copy: the format applied to start + copyIndex, wrapping at 32 bits.
+  // Asked for the copy after the last one, it counts the last text on by one where it can.
   void AppendTo(std::string& out, std::int32_t copyIndex) const;
   [[nodiscard]] std::string Format(std::int32_t copyIndex) const;
+  // The same text, valid until the next call.
+  [[nodiscard]] const std::string& Text(std::int32_t copyIndex) const;
   [[nodiscard]] const IntegerFormat& format() const { return format_; }
 
  private:
@@ -74,6 +83,10 @@ class Counter {
 
   std::int32_t start_ = 0;
   IntegerFormat format_;
+  // The last text and where its digits are, so the next number is one increment away.
+  mutable std::string last_;
+  mutable std::int64_t lastIndex_ = -2;
+  mutable IntegerFormat::DigitRun lastRun_;
 };
 
 }  // namespace kelvane

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "clipboard/clipboard_transfer.h"
+#include "engine/background_writer.h"
 #include "engine/copy_generator.h"
 #include "platform/file_error.h"
 #include "platform/message_text.h"
@@ -21,25 +22,31 @@ constexpr std::int64_t kProgressEvery = 4096;
 
 std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
   CopyGenerator generator(job);
-  std::string chunk;
-  chunk.reserve(kChunkSize + job.blockText.size());
+  std::uint64_t produced = 0;
   std::int64_t done = 0;
-  for (; done < job.repeatCount; ++done) {
-    if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed)) {
-      break;
+  {
+    BackgroundWriter writer(out);
+    std::string chunk;
+    chunk.reserve(kChunkSize + job.blockText.size());
+    for (; done < job.repeatCount; ++done) {
+      if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed)) {
+        break;
+      }
+      generator.AppendNextCopy(chunk);
+      if (chunk.size() >= kChunkSize) {
+        produced += chunk.size();
+        chunk = writer.Swap(std::move(chunk));
+        chunk.reserve(kChunkSize + job.blockText.size());
+      }
+      if (control.onProgress && (done + 1) % kProgressEvery == 0) {
+        control.onProgress(done + 1, produced + chunk.size());
+      }
     }
-    generator.AppendNextCopy(chunk);
-    if (chunk.size() >= kChunkSize) {
-      out.Write(chunk);
-      chunk.clear();
-    }
-    if (control.onProgress && (done + 1) % kProgressEvery == 0) {
-      control.onProgress(done + 1, out.bytesWritten() + chunk.size());
-    }
+    produced += chunk.size();
+    writer.Finish(std::move(chunk));
   }
-  out.Write(chunk);
   if (control.onProgress) {
-    control.onProgress(done, out.bytesWritten());
+    control.onProgress(done, produced);
   }
   return done;
 }

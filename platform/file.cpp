@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
-#include <vector>
 
 #include "platform/file_error.h"
 
@@ -159,14 +159,19 @@ void File::Close() {
 }
 
 std::string File::ReadAll() {
+  // Reads straight into the string, sized from the file when it tells its size, so a long value
+  // list is copied once, by the kernel; a probe into a small buffer then finds the end.
   std::string data;
   struct stat info {};
   if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    data.reserve(static_cast<size_t>(info.st_size));
+    data.resize(static_cast<size_t>(info.st_size));
   }
-  std::vector<char> chunk(size_t{1} << 16);
+  size_t size = 0;
+  char probe[1 << 16];
   for (;;) {
-    const ssize_t got = ::read(fd_, chunk.data(), chunk.size());
+    const bool roomLeft = size < data.size();
+    const ssize_t got =
+        roomLeft ? ::read(fd_, data.data() + size, data.size() - size) : ::read(fd_, probe, sizeof probe);
     if (got < 0) {
       if (errno == EINTR) {
         continue;
@@ -174,9 +179,13 @@ std::string File::ReadAll() {
       ThrowFileError(errno, path_);
     }
     if (got == 0) {
+      data.resize(size);
       return data;
     }
-    data.append(chunk.data(), static_cast<size_t>(got));
+    if (!roomLeft) {
+      data.append(probe, static_cast<size_t>(got));
+    }
+    size += static_cast<size_t>(got);
   }
 }
 

@@ -155,3 +155,30 @@ TEST(counter_test, possible_bytes_cover_every_output) {
 
 }  // namespace
 }  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// A counter asked for copy after copy counts its last text on; every text must still be exactly
+// what formatting the number afresh gives, across carries, signs and the 32-bit wrap.
+TEST(counter_test, counting_on_matches_formatting_afresh) {
+  const char* formats[] = {"%d", "%06d", "%+d", "% 5d", "%-4d|", "%.3d", "%8.3d", "%u", "%x", "%#o", "%d-th%%"};
+  const struct {
+    const char* start;
+    std::int32_t first, count;
+  } ranges[] = {{"", 0, 1200}, {"-15", 0, 40}, {"95", 0, 20}, {"2147483600", 0, 100}, {"", 99990, 20}};
+  for (const char* format : formats) {
+    for (const auto& range : ranges) {
+      const Counter counter(std::string("%%count") + range.start + format + "%%");
+      const IntegerFormat fresh{std::string_view(format)};
+      const std::int32_t start = ParseStartNumber(range.start);
+      for (std::int32_t i = range.first; i < range.first + range.count; ++i) {
+        const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(start) + static_cast<std::uint32_t>(i));
+        ASSERT_EQ(counter.Format(i), fresh.Format(value)) << format << " start " << range.start << " copy " << i;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
