@@ -23,6 +23,7 @@
 #include "platform/message_text.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "res/resource_script.h"
 #include "settings/settings.h"
 
 namespace {
@@ -149,7 +150,7 @@ int StoppedStatus() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int RunCommandLine(int argc, char** argv) {
   CLI::App app{"Writes a block of text many times, replacing variable tags in each copy.", "kelvane-cli"};
   app.set_version_flag("--version", std::string("kelvane-cli ") + KELVANE_VERSION);
 
@@ -298,4 +299,15 @@ int main(int argc, char** argv) {
     std::cerr << message << '\n';
   }
   return outcome == kelvane::RunOutcome::Cancelled ? StoppedStatus() : kExitFileError;
+}
+
+int main(int argc, char** argv) {
+  // Running out of memory on a huge list, say, ends with the standard report, not an abort.
+  try {
+    return RunCommandLine(argc, argv);
+  } catch (const std::exception& error) {
+    return Fail(kExitFileError, kelvane::ErrorReport(error));
+  } catch (...) {
+    return Fail(kExitFileError, kelvane::res::LoadString(IDS_NO_ERROR_AVAILABLE));
+  }
 }

@@ -82,9 +82,15 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
 }
 
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
   return -1;
 }
 
@@ -123,7 +129,9 @@ bool ReadQuoted(std::string_view text, size_t& pos, std::string& out) {
 bool ReadHexBytes(std::string_view list, std::string& out) {
   size_t pos = 0;
   for (;;) {
-    while (pos < list.size() && IsBlank(list[pos])) ++pos;
+    while (pos < list.size() && IsBlank(list[pos])) {
+      ++pos;
+    }
     if (pos == list.size()) {
       return true;
     }
@@ -132,7 +140,9 @@ bool ReadHexBytes(std::string_view list, std::string& out) {
       return false;
     }
     out += static_cast<char>(byte);
-    while (pos < list.size() && IsBlank(list[pos])) ++pos;
+    while (pos < list.size() && IsBlank(list[pos])) {
+      ++pos;
+    }
     if (pos == list.size()) {
       return true;
     }
@@ -433,7 +443,9 @@ class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -447,7 +459,9 @@ int WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        continue;
+      }
       return errno;
     }
     if (written == 0) {
@@ -487,7 +501,9 @@ int ReadRegularFile(const std::string& path, std::string& bytes, bool& exists) {
   for (;;) {
     const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
     if (got < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        continue;
+      }
       return errno;
     }
     if (got == 0) {
@@ -562,7 +578,9 @@ bool KeepDamagedCopy(const std::string& file, std::string_view bytes) {
     }
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
     if (fd < 0) {
-      if (errno == EEXIST) continue;
+      if (errno == EEXIST) {
+        continue;
+      }
       return false;
     }
     bool written = WriteAll(fd, bytes) == 0 && ::fsync(fd) == 0;
@@ -691,7 +709,9 @@ RegParseResult ParseRegFile(std::string_view text) {
       builder.Issue(lineNumber, "a value name without its closing quote");
       continue;
     }
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    while (pos < line.size() && IsBlank(line[pos])) {
+      ++pos;
+    }
     if (pos >= line.size() || line[pos] != '=') {
       builder.Issue(lineNumber, "a value name without =");
       continue;
@@ -816,10 +836,18 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes) noexc
       return errno;
     }
     int error = ::fchmod(fd, mode) != 0 ? errno : 0;
-    if (error == 0) error = WriteAll(fd, bytes);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error == 0) {
+      error = WriteAll(fd, bytes);
+    }
+    if (error == 0 && ::fsync(fd) != 0) {
+      error = errno;
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
+      error = errno;
+    }
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
+      error = errno;
+    }
     if (error != 0) {
       ::unlink(temp.c_str());
       return error;
