@@ -62,8 +62,7 @@ void BM_DuplicateToClipboard(benchmark::State& state) {
   SilentMessageBox messages;
   std::int64_t bytes = 0;
   for (auto _ : state) {
-    kelvane::RunDuplicate(job.blockText, job.outputFile, 0, job.repeatCount, job.tags, job.values, clipboard,
-                          messages);
+    kelvane::RunDuplicate(job.blockText, job.outputFile, 0, job.repeatCount, job.tags, job.values, clipboard, messages);
     bytes += static_cast<std::int64_t>(clipboard.formats["text/plain"].size());
   }
   state.SetBytesProcessed(bytes);
