@@ -1,8 +1,24 @@
 #include "engine/background_writer.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace kelvane {
+
+void WriteBuffer::Reserve(size_t extra) {
+  if (size + extra <= capacity) {
+    return;
+  }
+  const size_t grown = std::max(size + extra, capacity * 2);
+  auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+  if (size != 0) {
+    std::memcpy(bigger.get(), data.get(), size);
+  }
+  data = std::move(bigger);
+  capacity = grown;
+}
 
 BackgroundWriter::BackgroundWriter(File& out) : out_(out), thread_([this] { Run(); }) {}
 
@@ -22,15 +38,15 @@ void BackgroundWriter::Run() {
     if (!hasPending_) {
       return;
     }
-    std::string buffer = std::move(pending_);
+    WriteBuffer buffer = std::move(pending_);
     lock.unlock();
     std::exception_ptr error;
     try {
-      out_.Write(buffer);
+      out_.Write(std::string_view(buffer.data.get(), buffer.size));
     } catch (...) {
       error = std::current_exception();
     }
-    buffer.clear();
+    buffer.size = 0;
     lock.lock();
     spare_ = std::move(buffer);
     hasPending_ = false;
@@ -41,7 +57,7 @@ void BackgroundWriter::Run() {
   }
 }
 
-std::string BackgroundWriter::Swap(std::string full) {
+WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return !hasPending_; });
   if (error_) {
@@ -49,16 +65,16 @@ std::string BackgroundWriter::Swap(std::string full) {
   }
   pending_ = std::move(full);
   hasPending_ = true;
-  std::string empty = std::move(spare_);
-  spare_ = std::string();
+  WriteBuffer empty = std::move(spare_);
+  spare_ = WriteBuffer();
   lock.unlock();
   changed_.notify_all();
-  empty.clear();
+  empty.size = 0;
   return empty;
 }
 
-void BackgroundWriter::Finish(std::string last) {
-  if (!last.empty()) {
+void BackgroundWriter::Finish(WriteBuffer last) {
+  if (last.size != 0) {
     Swap(std::move(last));
   }
   std::unique_lock lock(mutex_);

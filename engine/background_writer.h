@@ -2,14 +2,25 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <exception>
+#include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 
 #include "platform/file.h"
 
 namespace kelvane {
+
+// Bytes to be written, in a buffer that is not cleared or zero-filled between uses.
+struct WriteBuffer {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  size_t capacity = 0;
+
+  // Makes room for extra more bytes after size, keeping what is there.
+  void Reserve(size_t extra);
+};
 
 class BackgroundWriter {
  public:
@@ -21,9 +32,9 @@ class BackgroundWriter {
 
   // Queues full for writing once the previous buffer is out, and returns an empty buffer to fill.
   // Rethrows a write error of an earlier buffer.
-  std::string Swap(std::string full);
+  WriteBuffer Swap(WriteBuffer full);
   // Writes last, waits until everything is out, and rethrows any write error.
-  void Finish(std::string last);
+  void Finish(WriteBuffer last);
 
  private:
   void Run();
@@ -31,8 +42,8 @@ class BackgroundWriter {
   File& out_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::string pending_;
-  std::string spare_;
+  WriteBuffer pending_;
+  WriteBuffer spare_;
   bool hasPending_ = false;
   bool stopping_ = false;
   std::exception_ptr error_;

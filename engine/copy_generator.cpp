@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/utf8.h"
@@ -29,13 +31,28 @@ bool Intersects(const ByteSet& a, const ByteSet& b) {
 }
 
 bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  size_t pos = 0;
+  // Eight bytes at a time: a value list can run to many megabytes.
+  for (; pos + 8 <= text.size(); pos += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + pos, 8);
+    if ((word & 0x8080808080808080ULL) != 0) {
+      return false;
+    }
+  }
+  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // The byte's index in a ByteSet once upper-cased; bytes beyond ASCII are already upper-cased.
 unsigned char AsciiUpper(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
+}
+
+// A counter line starts with "%%"; a list without one never needs the test line by line.
+bool MayHoldCounterLines(std::string_view text) {
+  return text.find("%%") != std::string_view::npos;
 }
 
 std::string_view StripCarriageReturn(std::string_view line) {
@@ -104,9 +121,13 @@ class ValueRange {
       return;
     }
     multiLine_ = true;
+    const bool counterLines = MayHoldCounterLines(text);
+    const bool ascii = IsAscii(text);
+    size_t usedEnd = 0;
     std::string upper;
     ForEachUsedLine(text_, repeatCount_, [&](std::string_view line) {
-      if (IsCounterExpression(line)) {
+      usedEnd = static_cast<size_t>(line.data() - text_.data()) + line.size();
+      if (counterLines && IsCounterExpression(line)) {
         AddCounter(line);
         return;
       }
@@ -115,17 +136,17 @@ class ValueRange {
         return;
       }
       std::string_view shown = line;
-      if (!IsAscii(line)) {
+      if (!ascii && !IsAscii(line)) {
+        // Upper-casing can change any byte of such a line, lead bytes too.
         upper.assign(line);
         UpperCaseInPlace(upper);
         shown = upper;
+        Mark(nonAsciiLineBytes_, upper);
       }
       firstBytes_[AsciiUpper(shown.front())] = true;
       lastBytes_[AsciiUpper(shown.back())] = true;
-      for (const char c : shown) {
-        lineBytes_[AsciiUpper(c)] = true;
-      }
     });
+    usedText_ = text_.substr(0, usedEnd);
   }
 
   // The same text in every copy.
@@ -138,9 +159,9 @@ class ValueRange {
     if (Intersects(counterBytes_, tagBytes)) {
       return true;
     }
-    // Any overlap needs the tag's first byte inside a line, or a line's first or last byte in the tag.
-    if (!lineBytes_[static_cast<unsigned char>(upperTag.front())] && !Intersects(firstBytes_, tagBytes) &&
-        !Intersects(lastBytes_, tagBytes)) {
+    // Any overlap needs a line's first or last byte in the tag, or the tag's first byte inside a line.
+    if (!Intersects(firstBytes_, tagBytes) && !Intersects(lastBytes_, tagBytes) &&
+        !MayHoldUpper(static_cast<unsigned char>(upperTag.front()))) {
       return false;
     }
     bool touches = false;
@@ -159,6 +180,16 @@ class ValueRange {
   }
 
  private:
+  // Whether some line, upper-cased, may hold the byte. Searching the lines' span as it stands, in
+  // both cases, is far quicker than marking every byte of a long list, and errs only towards yes.
+  [[nodiscard]] bool MayHoldUpper(unsigned char upper) const {
+    if (nonAsciiLineBytes_[upper] || usedText_.find(static_cast<char>(upper)) != std::string_view::npos) {
+      return true;
+    }
+    return upper >= 'A' && upper <= 'Z' &&
+           usedText_.find(static_cast<char>(upper + ('a' - 'A'))) != std::string_view::npos;
+  }
+
   // A counter's digits vary too much to list; every byte it can write counts.
   void AddCounter(std::string_view line) {
     const Counter counter(line);
@@ -170,10 +201,12 @@ class ValueRange {
   }
 
   std::string_view text_;
+  std::string_view usedText_;  // the lines that some copy takes
   int repeatCount_;
   bool multiLine_ = false;
-  // Upper-cased bytes of the lines that are not counters: first, last and any.
-  ByteSet firstBytes_{}, lastBytes_{}, lineBytes_{};
+  // Upper-cased bytes of the lines that are not counters: first and last, and any of a line
+  // beyond ASCII.
+  ByteSet firstBytes_{}, lastBytes_{}, nonAsciiLineBytes_{};
   ByteSet counterBytes_{};
   bool constant_ = false;
   bool canBeEmpty_ = false;
@@ -191,6 +224,7 @@ CopyGenerator::CopyGenerator(const Job& job) : block_(job.blockText) {
     v.text = job.values[j];
     v.singleLine = v.text.find('\n') == std::string_view::npos;
     v.singleCounter = v.singleLine && IsCounterExpression(v.text);
+    v.anyCounterLine = !v.singleLine && MayHoldCounterLines(v.text);
     if (v.singleCounter) {
       v.counter = Counter(v.text);
     }
@@ -312,7 +346,7 @@ void CopyGenerator::ComputeValue(Variable& v) {
   // Past the last line feed, every later copy keeps the last line.
   v.nextLineStart = feed == std::string_view::npos ? v.lineStart : feed + 1;
   const std::string_view line = StripCarriageReturn(v.text.substr(v.lineStart, end - v.lineStart));
-  if (IsCounterExpression(line)) {
+  if (v.anyCounterLine && IsCounterExpression(line)) {
     v.formatted.clear();
     Counter(line).AppendTo(v.formatted, copyIndex_);
     v.current = v.formatted;
@@ -327,9 +361,8 @@ void CopyGenerator::AdvanceLine(Variable& v) {
   }
 }
 
-void CopyGenerator::AppendBySearching(std::string& out) {
+void CopyGenerator::BuildBySearching() {
   scratch_.assign(block_);
-  std::string built;
   for (Variable& v : variables_) {
     ComputeValue(v);
     AdvanceLine(v);
@@ -342,47 +375,59 @@ void CopyGenerator::AppendBySearching(std::string& out) {
     if (match == std::string::npos) {
       continue;
     }
-    built.clear();
+    built_.clear();
     size_t done = 0;
     while (match != std::string::npos) {
-      built.append(scratch_, done, match - done);
-      built.append(v.current);
+      built_.append(scratch_, done, match - done);
+      built_.append(v.current);
       done = match + v.upperTag.size();
       match = FindUpper(upperScratch_, v.upperTag, done);
     }
-    built.append(scratch_, done, std::string::npos);
-    scratch_.swap(built);
+    built_.append(scratch_, done, std::string::npos);
+    scratch_.swap(built_);
   }
-  out.append(scratch_);
 }
 
-void CopyGenerator::AppendNextCopy(std::string& out) {
+size_t CopyGenerator::PrepareNextCopy() {
+  if (!usesLayout_) {
+    BuildBySearching();
+    preparedSize_ = scratch_.size();
+    return preparedSize_;
+  }
+  for (const int index : layoutVariables_) {
+    Variable& v = variables_[static_cast<size_t>(index)];
+    ComputeValue(v);
+    AdvanceLine(v);
+  }
+  preparedSize_ = literalSize_;
+  for (const Piece& piece : layout_) {
+    if (piece.variable >= 0) {
+      preparedSize_ += variables_[static_cast<size_t>(piece.variable)].current.size();
+    }
+  }
+  return preparedSize_;
+}
+
+// Plain copies into a buffer sized beforehand: this loop is where a huge run spends its time.
+void CopyGenerator::WriteNextCopy(char* dest) {
   if (usesLayout_) {
-    for (const int index : layoutVariables_) {
-      Variable& v = variables_[static_cast<size_t>(index)];
-      ComputeValue(v);
-      AdvanceLine(v);
-    }
-    // One resize and plain copies: this loop is where a huge run spends its time.
-    size_t size = literalSize_;
-    for (const Piece& piece : layout_) {
-      if (piece.variable >= 0) {
-        size += variables_[static_cast<size_t>(piece.variable)].current.size();
-      }
-    }
-    const size_t start = out.size();
-    out.resize(start + size);
-    char* at = out.data() + start;
     for (const Piece& piece : layout_) {
       const std::string_view text =
           piece.variable < 0 ? std::string_view(piece.text) : variables_[static_cast<size_t>(piece.variable)].current;
-      std::memcpy(at, text.data(), text.size());
-      at += text.size();
+      std::memcpy(dest, text.data(), text.size());
+      dest += text.size();
     }
   } else {
-    AppendBySearching(out);
+    std::memcpy(dest, scratch_.data(), scratch_.size());
   }
   ++copyIndex_;
+}
+
+void CopyGenerator::AppendNextCopy(std::string& out) {
+  const size_t size = PrepareNextCopy();
+  const size_t start = out.size();
+  out.resize(start + size);
+  WriteNextCopy(out.data() + start);
 }
 
 }  // namespace kelvane

@@ -19,6 +19,10 @@ class CopyGenerator {
 
   // Appends the next copy (0, 1, 2, ...) to out.
   void AppendNextCopy(std::string& out);
+  // The same in two steps, for callers with buffers of their own: works out the next copy and
+  // returns its size; WriteNextCopy() then puts exactly that many bytes at dest and moves on.
+  size_t PrepareNextCopy();
+  void WriteNextCopy(char* dest);
 
   [[nodiscard]] std::int32_t nextCopy() const { return copyIndex_; }
   // Whether every copy is built from a fixed layout of text and values, with no searching.
@@ -33,10 +37,11 @@ class CopyGenerator {
     bool singleLine = false;
     bool singleCounter = false;  // a single line that is a counter expression
     Counter counter{"%%count%%"};
-    size_t lineStart = 0;      // where this copy's line begins, for multi-line texts
-    size_t nextLineStart = 0;  // where the next copy's line begins
-    std::string formatted;     // a counter's text for this copy
-    std::string_view current;  // this copy's value: a line of text, or formatted
+    size_t lineStart = 0;        // where this copy's line begins, for multi-line texts
+    size_t nextLineStart = 0;    // where the next copy's line begins
+    std::string formatted;       // a counter's text for this copy
+    std::string_view current;    // this copy's value: a line of text, or formatted
+    bool anyCounterLine = true;  // whether a line of a multi-line text can be a counter
   };
 
   // A piece of a copy's layout: literal text, or the value of variable `variable`.
@@ -49,7 +54,7 @@ class CopyGenerator {
   void ComputeValue(Variable& variable);
   static void AdvanceLine(Variable& variable);
   bool BuildLayout(const Job& job);
-  void AppendBySearching(std::string& out);
+  void BuildBySearching();
 
   std::string_view block_;
   std::vector<Variable> variables_;
@@ -58,7 +63,8 @@ class CopyGenerator {
   size_t literalSize_ = 0;            // bytes of literal text in the layout
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;
-  std::string scratch_, upperScratch_;
+  size_t preparedSize_ = 0;
+  std::string scratch_, upperScratch_, built_;
 };
 
 }  // namespace kelvane

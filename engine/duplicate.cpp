@@ -14,7 +14,7 @@ namespace kelvane {
 
 namespace {
 
-// Copies are built into one buffer and handed to the file in pieces of about this size.
+// Copies are built into one buffer and handed to the writer in pieces of about this size.
 constexpr size_t kChunkSize = size_t{1} << 20;
 constexpr std::int64_t kProgressEvery = 4096;
 
@@ -26,23 +26,26 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
   std::int64_t done = 0;
   {
     BackgroundWriter writer(out);
-    std::string chunk;
-    chunk.reserve(kChunkSize + job.blockText.size());
+    WriteBuffer chunk;
+    chunk.Reserve(kChunkSize + job.blockText.size());
     for (; done < job.repeatCount; ++done) {
       if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed)) {
         break;
       }
-      generator.AppendNextCopy(chunk);
-      if (chunk.size() >= kChunkSize) {
-        produced += chunk.size();
+      const size_t size = generator.PrepareNextCopy();
+      chunk.Reserve(size);
+      generator.WriteNextCopy(chunk.data.get() + chunk.size);
+      chunk.size += size;
+      if (chunk.size >= kChunkSize) {
+        produced += chunk.size;
         chunk = writer.Swap(std::move(chunk));
-        chunk.reserve(kChunkSize + job.blockText.size());
+        chunk.Reserve(kChunkSize + job.blockText.size());
       }
       if (control.onProgress && (done + 1) % kProgressEvery == 0) {
-        control.onProgress(done + 1, produced + chunk.size());
+        control.onProgress(done + 1, produced + chunk.size);
       }
     }
-    produced += chunk.size();
+    produced += chunk.size;
     writer.Finish(std::move(chunk));
   }
   if (control.onProgress) {

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/file_error.h"
+#include "platform/huge_pages.h"
 
 namespace kelvane {
 
@@ -164,6 +165,8 @@ std::string File::ReadAll() {
   std::string data;
   struct stat info {};
   if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    data.reserve(static_cast<size_t>(info.st_size));
+    AdviseHugePages(data.data(), data.capacity());
     data.resize(static_cast<size_t>(info.st_size));
   }
   size_t size = 0;

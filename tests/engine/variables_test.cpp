@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "engine/utf8.h"
 
 namespace kelvane {
@@ -116,6 +119,18 @@ TEST(count_lines_test, a_final_line_break_opens_no_line) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CountLines(c.text), c.lines) << c.text;
+  }
+}
+
+TEST(count_lines_test, counts_every_line_feed_among_bytes_that_resemble_one) {
+  // Long texts are counted a word at a time; bytes one bit away from a line feed must not count.
+  const std::string alphabet = std::string("\n\x0B\x8A\x09\x0A\xFF\x00xA", 9);
+  std::mt19937 random(5);
+  std::string text;
+  for (int i = 0; i < 999; ++i) {
+    text += alphabet[random() % alphabet.size()];
+    const std::string prefix = text + "z";
+    ASSERT_EQ(CountLines(prefix), std::count(prefix.begin(), prefix.end(), '\n') + 1) << i;
   }
 }
 
