@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/line_feeds.h"
 #include "engine/utf8.h"
 #include "engine/variables.h"
 
@@ -50,6 +51,32 @@ unsigned char AsciiUpper(char c) {
   return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
 }
 
+// Most pieces of a copy are a few bytes long. Two overlapping fixed-size moves copy them without a
+// call into the library's general copy, which costs more than the copy itself at this size.
+inline void CopyPiece(char* dest, std::string_view text) {
+  const char* src = text.data();
+  const size_t n = text.size();
+  if (n >= 8 && n <= 16) {
+    std::memcpy(dest, src, 8);
+    std::memcpy(dest + n - 8, src + n - 8, 8);
+  } else if (n > 16 && n <= 32) {
+    std::memcpy(dest, src, 16);
+    std::memcpy(dest + n - 16, src + n - 16, 16);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(dest, src, 4);
+    std::memcpy(dest + n - 4, src + n - 4, 4);
+  } else if (n > 32 && n <= 64) {
+    std::memcpy(dest, src, 32);
+    std::memcpy(dest + n - 32, src + n - 32, 32);
+  } else if (n > 64) {
+    std::memcpy(dest, src, n);
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      dest[i] = src[i];
+    }
+  }
+}
+
 // A counter line starts with "%%"; a list without one never needs the test line by line.
 bool MayHoldCounterLines(std::string_view text) {
   return text.find("%%") != std::string_view::npos;
@@ -68,7 +95,7 @@ template <typename F>
 void ForEachUsedLine(std::string_view text, int repeatCount, F f) {
   size_t start = 0;
   for (int line = 0; line < repeatCount; ++line) {
-    const size_t feed = text.find('\n', start);
+    const size_t feed = FindLineFeed(text, start);
     const size_t end = feed == std::string_view::npos ? text.size() : feed;
     f(StripCarriageReturn(text.substr(start, end - start)));
     if (feed == std::string_view::npos) {
@@ -341,7 +368,7 @@ void CopyGenerator::ComputeValue(Variable& v) {
     v.current = v.text;
     return;
   }
-  const size_t feed = v.text.find('\n', v.lineStart);
+  const size_t feed = FindLineFeed(v.text, v.lineStart);
   const size_t end = feed == std::string_view::npos ? v.text.size() : feed;
   // Past the last line feed, every later copy keeps the last line.
   v.nextLineStart = feed == std::string_view::npos ? v.lineStart : feed + 1;
@@ -414,7 +441,7 @@ void CopyGenerator::WriteNextCopy(char* dest) {
     for (const Piece& piece : layout_) {
       const std::string_view text =
           piece.variable < 0 ? std::string_view(piece.text) : variables_[static_cast<size_t>(piece.variable)].current;
-      std::memcpy(dest, text.data(), text.size());
+      CopyPiece(dest, text);
       dest += text.size();
     }
   } else {

@@ -15,7 +15,7 @@ namespace kelvane {
 namespace {
 
 // Copies are built into one buffer and handed to the writer in pieces of about this size.
-constexpr size_t kChunkSize = size_t{1} << 20;
+constexpr size_t kChunkSize = size_t{1} << 21;
 constexpr std::int64_t kProgressEvery = 4096;
 
 }  // namespace

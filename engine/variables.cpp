@@ -1,13 +1,10 @@
 #include "engine/variables.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <string_view>
 
 #include "engine/counter.h"
+#include "engine/line_feeds.h"
 #include "engine/utf8.h"
 
 namespace kelvane {
@@ -67,27 +64,6 @@ void ReplaceNoCase(std::string& text, const std::string& tag, const std::string&
   result.append(text, done, std::string::npos);
   text = std::move(result);
 }
-
-namespace {
-
-// Line feeds eight bytes at a time: a pasted list can run to millions of lines.
-std::int64_t CountLineFeeds(std::string_view text) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  constexpr std::uint64_t kFeeds = 0x0A0A0A0A0A0A0A0AULL;
-  std::int64_t feeds = 0;
-  size_t pos = 0;
-  for (; pos + 8 <= text.size(); pos += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + pos, 8);
-    word ^= kFeeds;
-    // The high bit of each byte of found is set exactly where word holds a zero byte.
-    const std::uint64_t found = ~(((word & kLow7) + kLow7) | word | kLow7);
-    feeds += std::popcount(found);
-  }
-  return feeds + std::count(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), '\n');
-}
-
-}  // namespace
 
 int CountLines(const std::string& text) {
   const auto feeds = CountLineFeeds(text);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 
+#include "engine/line_feeds.h"
 #include "engine/utf8.h"
 
 namespace kelvane {
@@ -122,7 +123,7 @@ TEST(count_lines_test, a_final_line_break_opens_no_line) {
   }
 }
 
-TEST(count_lines_test, counts_every_line_feed_among_bytes_that_resemble_one) {
+TEST(count_lines_test, finds_and_counts_every_line_feed_among_bytes_that_resemble_one) {
   // Long texts are counted a word at a time; bytes one bit away from a line feed must not count.
   const std::string alphabet = std::string("\n\x0B\x8A\x09\x0A\xFF\x00xA", 9);
   std::mt19937 random(5);
@@ -131,6 +132,9 @@ TEST(count_lines_test, counts_every_line_feed_among_bytes_that_resemble_one) {
     text += alphabet[random() % alphabet.size()];
     const std::string prefix = text + "z";
     ASSERT_EQ(CountLines(prefix), std::count(prefix.begin(), prefix.end(), '\n') + 1) << i;
+  }
+  for (size_t from = 0; from <= text.size(); ++from) {
+    ASSERT_EQ(FindLineFeed(text, from), text.find('\n', from)) << from;
   }
 }
 
