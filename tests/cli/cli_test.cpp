@@ -18,6 +18,7 @@
 
 namespace {
 
+using kelvane::test::ExecCli;
 using kelvane::test::ReadFile;
 using kelvane::test::ScopedEnv;
 using kelvane::test::TempDir;
@@ -28,11 +29,6 @@ struct Result {
   std::string out, err;
 };
 
-std::string CliPath() {
-  const char* build = std::getenv("KELVANE_BUILD_DIR");
-  return std::string(build != nullptr ? build : "build") + "/cli/kelvane-cli";
-}
-
 Result RunCli(const std::vector<std::string>& args, const std::string& input = "") {
   TempDir io;
   WriteFile(io.File("in"), input);
@@ -41,15 +37,7 @@ Result RunCli(const std::vector<std::string>& args, const std::string& input = "
     ::dup2(::open(io.File("in").c_str(), O_RDONLY), 0);
     ::dup2(::open(io.File("out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
     ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
-    std::vector<char*> argv;
-    const std::string path = CliPath();
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const std::string& arg : args) {
-      argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
+    ExecCli(args);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -246,15 +234,7 @@ Result RunCliAndStop(const std::vector<std::string>& args, int signal, std::chro
     if (!terminal) {
       ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
     }
-    std::vector<char*> argv;
-    const std::string path = CliPath();
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const std::string& arg : args) {
-      argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
+    ExecCli(args);
   }
   std::string err;
   const auto until = std::chrono::steady_clock::now() + delay;

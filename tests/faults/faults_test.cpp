@@ -37,6 +37,8 @@ namespace kelvane {
 namespace {
 
 using namespace std::string_literals;
+using test::CliPath;
+using test::ExecCli;
 using test::Exists;
 using test::ListDir;
 using test::ReadFile;
@@ -54,23 +56,6 @@ struct CliResult {
   int status = -1;
   std::string out, err;
 };
-
-std::string CliPath() {
-  const char* build = std::getenv("KELVANE_BUILD_DIR");
-  return std::string(build != nullptr ? build : "build") + "/cli/kelvane-cli";
-}
-
-[[noreturn]] void ExecCli(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  const std::string path = CliPath();
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-  ::execv(path.c_str(), argv.data());
-  ::_exit(127);
-}
 
 int WaitStatus(pid_t pid) {
   int status = 0;

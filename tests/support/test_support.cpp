@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -90,6 +91,23 @@ ScopedEnv::~ScopedEnv() {
   } else {
     ::unsetenv(name_.c_str());
   }
+}
+
+std::string CliPath() {
+  const char* build = std::getenv("KELVANE_BUILD_DIR");
+  return std::string(build != nullptr ? build : "build") + "/cli/kelvane-cli";
+}
+
+void ExecCli(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  const std::string path = CliPath();
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& arg : args) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+  ::execv(path.c_str(), argv.data());
+  ::_exit(127);
 }
 
 }  // namespace kelvane::test

@@ -48,6 +48,11 @@ bool Exists(const std::string& path);
 // The names in a folder, sorted.
 std::vector<std::string> ListDir(const std::string& path);
 
+// Where the command-line program was built: $KELVANE_BUILD_DIR/cli/kelvane-cli, else build/.
+std::string CliPath();
+// Replaces this (forked) process with the command-line program run on args.
+[[noreturn]] void ExecCli(const std::vector<std::string>& args);
+
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
  public:
