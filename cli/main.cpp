@@ -176,7 +176,8 @@ static int RunCommandLine(int argc, char** argv) {
       "--saved and --save share the job with Kelvane, kept in " +
       kelvane::RegistryFilePath() +
       ";\na saved job without an output file writes to standard output.\n"
-      "Exit status: 0 done, 1 a file error, 2 invalid input.");
+      "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when interrupted or\n"
+      "terminated (the output then holds whole copies only).");
 
   try {
     app.parse(argc, argv);
