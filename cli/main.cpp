@@ -66,12 +66,12 @@ struct Variable {
 };
 
 // "TAG=VALUE", split at the first '='.
-std::optional<Variable> SplitVariable(const std::string& spec, bool fromFile) {
-  const size_t equals = spec.find('=');
+std::optional<Variable> SplitVariable(const std::string& assignment, bool fromFile) {
+  const size_t equals = assignment.find('=');
   if (equals == std::string::npos) {
     return std::nullopt;
   }
-  return Variable{spec.substr(0, equals), spec.substr(equals + 1), fromFile};
+  return Variable{assignment.substr(0, equals), assignment.substr(equals + 1), fromFile};
 }
 
 int Fail(int status, const std::string& message) {
@@ -198,11 +198,11 @@ static int RunCommandLine(int argc, char** argv) {
     if (option != varOption && !fromFile) {
       continue;
     }
-    const std::string& spec = fromFile ? varFiles[nextVarFile++] : vars[nextVar++];
-    const std::optional<Variable> variable = SplitVariable(spec, fromFile);
+    const std::string& assignment = fromFile ? varFiles[nextVarFile++] : vars[nextVar++];
+    const std::optional<Variable> variable = SplitVariable(assignment, fromFile);
     if (!variable) {
-      std::cerr << (fromFile ? "--var-file" : "--var") << " needs TAG=" << (fromFile ? "FILE" : "VALUE") << ": " << spec
-                << '\n';
+      std::cerr << (fromFile ? "--var-file" : "--var") << " needs TAG=" << (fromFile ? "FILE" : "VALUE") << ": "
+                << assignment << '\n';
       return kExitInvalid;
     }
     variables.push_back(*variable);

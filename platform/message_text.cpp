@@ -28,11 +28,11 @@ std::string FormatText(std::string_view format, std::initializer_list<MessageArg
       out += c;
       continue;
     }
-    const char spec = format[i + 1];
-    if (spec == '%') {
+    const char conversion = format[i + 1];
+    if (conversion == '%') {
       out += '%';
       ++i;
-    } else if ((spec == 's' || spec == 'd') && next != args.end()) {
+    } else if ((conversion == 's' || conversion == 'd') && next != args.end()) {
       AppendArg(out, *next++);
       ++i;
     } else {
