@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 
 #include "engine/line_feeds.h"
@@ -29,20 +28,6 @@ bool Intersects(const ByteSet& a, const ByteSet& b) {
     }
   }
   return false;
-}
-
-bool IsAscii(std::string_view text) {
-  size_t pos = 0;
-  // Eight bytes at a time: a value list can run to many megabytes.
-  for (; pos + 8 <= text.size(); pos += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + pos, 8);
-    if ((word & 0x8080808080808080ULL) != 0) {
-      return false;
-    }
-  }
-  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // The byte's index in a ByteSet once upper-cased; bytes beyond ASCII are already upper-cased.
@@ -138,7 +123,8 @@ bool CanOverlap(std::string_view upperValue, std::string_view upperTag, const By
 // What a variable can insert into a copy, over every copy of the run.
 class ValueRange {
  public:
-  ValueRange(std::string_view text, int repeatCount) : text_(text), repeatCount_(repeatCount) {
+  // counterLines: whether any line of a multi-line text can be a counter.
+  ValueRange(std::string_view text, int repeatCount, bool counterLines) : text_(text), repeatCount_(repeatCount) {
     if (text.find('\n') == std::string_view::npos) {
       if (IsCounterExpression(text)) {
         AddCounter(text);
@@ -148,7 +134,6 @@ class ValueRange {
       return;
     }
     multiLine_ = true;
-    const bool counterLines = MayHoldCounterLines(text);
     const bool ascii = IsAscii(text);
     size_t usedEnd = 0;
     std::string upper;
@@ -273,7 +258,7 @@ bool CopyGenerator::BuildLayout(const Job& job) {
     if (!IsValidUtf8(v.text)) {
       return false;
     }
-    ranges.emplace_back(v.text, job.repeatCount);
+    ranges.emplace_back(v.text, job.repeatCount, v.anyCounterLine);
   }
 
   std::vector<Piece> pieces{{std::string(block_), -1}};
@@ -418,21 +403,20 @@ void CopyGenerator::BuildBySearching() {
 size_t CopyGenerator::PrepareNextCopy() {
   if (!usesLayout_) {
     BuildBySearching();
-    preparedSize_ = scratch_.size();
-    return preparedSize_;
+    return scratch_.size();
   }
   for (const int index : layoutVariables_) {
     Variable& v = variables_[static_cast<size_t>(index)];
     ComputeValue(v);
     AdvanceLine(v);
   }
-  preparedSize_ = literalSize_;
+  size_t size = literalSize_;
   for (const Piece& piece : layout_) {
     if (piece.variable >= 0) {
-      preparedSize_ += variables_[static_cast<size_t>(piece.variable)].current.size();
+      size += variables_[static_cast<size_t>(piece.variable)].current.size();
     }
   }
-  return preparedSize_;
+  return size;
 }
 
 // Plain copies into a buffer sized beforehand: this loop is where a huge run spends its time.

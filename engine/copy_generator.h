@@ -63,7 +63,6 @@ class CopyGenerator {
   size_t literalSize_ = 0;            // bytes of literal text in the layout
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;
-  size_t preparedSize_ = 0;
   std::string scratch_, upperScratch_, built_;
 };
 

@@ -87,6 +87,17 @@ std::uint32_t UpperCodePoint(std::uint32_t code) {
   return found != end && found->from == code ? found->to : code;
 }
 
+// Whether the eight bytes at pos are all there and all ASCII: long value lists are mostly ASCII,
+// and are checked a word at a time.
+bool AsciiWordAt(std::string_view text, size_t pos) {
+  if (pos + 8 > text.size()) {
+    return false;
+  }
+  std::uint64_t word = 0;
+  std::memcpy(&word, text.data() + pos, 8);
+  return (word & 0x8080808080808080ULL) == 0;
+}
+
 }  // namespace
 
 void UpperCaseInPlace(std::string& text) {
@@ -139,17 +150,21 @@ bool IsCharBoundary(std::string_view text, size_t pos) {
   return true;
 }
 
+bool IsAscii(std::string_view text) {
+  size_t pos = 0;
+  while (AsciiWordAt(text, pos)) {
+    pos += 8;
+  }
+  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool IsValidUtf8(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
-    // Eight ASCII bytes at a time: long value lists are mostly ASCII.
-    if (pos + 8 <= text.size()) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, text.data() + pos, 8);
-      if ((word & 0x8080808080808080ULL) == 0) {
-        pos += 8;
-        continue;
-      }
+    if (AsciiWordAt(text, pos)) {
+      pos += 8;
+      continue;
     }
     if (static_cast<unsigned char>(text[pos]) < 0x80) {
       ++pos;

@@ -21,6 +21,9 @@ std::string UpperCase(std::string_view text);
 // Whether a character of text begins (or the text ends) at pos.
 bool IsCharBoundary(std::string_view text, size_t pos);
 
+// Whether every byte of text is ASCII.
+bool IsAscii(std::string_view text);
+
 // Whether text is valid UTF-8 throughout.
 bool IsValidUtf8(std::string_view text);
 
