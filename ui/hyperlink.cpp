@@ -285,21 +285,24 @@ void CHyperLink::OnContextMenu(const QContextMenuEvent& event) {
 void CHyperLink::OnEraseBkgnd(QPainter& painter) {
   if (state_ == kHover && shadow_) {
     // No fill: the shadow lies on what is beneath the field.
-    painter.setFont(LinkFont());
-    painter.setPen(field_->palette().color(QPalette::Dark));
-    painter.drawText(QPoint(2, 2 + QFontMetrics(painter.font(), field_).ascent()), field_->text());
+    DrawLinkText(painter, field_->palette().color(QPalette::Dark), 2);
     return;
   }
   painter.fillRect(field_->rect(), field_->palette().color(QPalette::Button));
 }
 
-// The text's top-left corner at the field's; what does not fit is cut off at its edge.
 void CHyperLink::OnPaint(QPainter& painter) {
-  painter.setFont(LinkFont());
   const COLORREF color = state_ == kHover ? hoverColor_ : state_ == kVisited ? visitedColor_ : linkColor_;
-  painter.setPen(FromColorRef(color));
-  painter.drawText(QPoint(0, QFontMetrics(painter.font(), field_).ascent()), FromLocal8Bit(linkText_));
+  DrawLinkText(painter, FromColorRef(color), 0);
   paintedHover_ = state_ == kHover;
+}
+
+// The text's top-left corner offset pixels right of and below the field's; what does not fit is
+// cut off at its edge.
+void CHyperLink::DrawLinkText(QPainter& painter, const QColor& color, int offset) const {
+  painter.setFont(LinkFont());
+  painter.setPen(color);
+  painter.drawText(QPoint(offset, offset + QFontMetrics(painter.font(), field_).ascent()), FromLocal8Bit(linkText_));
 }
 
 void CHyperLink::OnCommand(int id) {

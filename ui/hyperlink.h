@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+class QColor;
 class QContextMenuEvent;
 class QFont;
 class QLineEdit;
@@ -76,6 +77,7 @@ class CHyperLink : public QObject {
   void OnContextMenu(const QContextMenuEvent& event);
   void OnEraseBkgnd(QPainter& painter);
   void OnPaint(QPainter& painter);
+  void DrawLinkText(QPainter& painter, const QColor& color, int offset) const;
   void UpdateCursor();
   [[nodiscard]] QFont LinkFont() const;
 
