@@ -14,8 +14,9 @@ trap 'rm -rf "$work"' EXIT
 python3 bench/workload.py "$work" "$copies"
 python3 bench/workload.py "$work/double" $((copies * 2))
 
-# Wall seconds (to the millisecond) and peak resident MiB of a command, best of five: the machines are shared, and the best run is the one least disturbed. Each run writes a new file (the
-# first argument, removed before the run), so no run pays for truncating the last one's output.
+# Wall seconds (to the millisecond) and peak resident MiB of a command, best of five: the machines
+# are shared, and the best run is the one least disturbed. Each run writes a new file (the first
+# argument, removed before the run), so no run pays for truncating the last one's output.
 measure() {
   local best=999999 rss=0 output=$1
   shift
