@@ -18,35 +18,16 @@
 
 namespace {
 
+using kelvane::test::CliResult;
 using kelvane::test::ExecCli;
 using kelvane::test::ReadFile;
+using kelvane::test::RunCli;
 using kelvane::test::ScopedEnv;
 using kelvane::test::TempDir;
 using kelvane::test::WriteFile;
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-Result RunCli(const std::vector<std::string>& args, const std::string& input = "") {
-  TempDir io;
-  WriteFile(io.File("in"), input);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::open(io.File("in").c_str(), O_RDONLY), 0);
-    ::dup2(::open(io.File("out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
-    ExecCli(args);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(io.File("out")),
-          ReadFile(io.File("err"))};
-}
-
 TEST(cli_test, writes_the_copies_to_standard_output) {
-  const Result r = RunCli(
+  const CliResult r = RunCli(
       {"--text", "Hi NAME #N\n", "--repeat", " 3 ", "--var", "name=Ann\r\nBob\r\nCy", "--var", "#n=%%count1%03d%%"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Hi Ann 001\nHi Bob 002\nHi Cy 003\n");
@@ -56,7 +37,7 @@ TEST(cli_test, writes_the_copies_to_standard_output) {
 TEST(cli_test, variables_from_files_and_text_from_standard_input_keep_their_order) {
   TempDir dir;
   WriteFile(dir.File("names"), "Ann\nBob\n");
-  const Result r =
+  const CliResult r =
       RunCli({"--text-file", "-", "--repeat", "2", "--var-file", "A=" + dir.File("names"), "--var", "ANN=x=y"}, "A|");
   EXPECT_EQ(r.status, 0) << r.err;
   // A's value inserts "Ann", which the later variable ANN then replaces by "x=y".
@@ -67,7 +48,7 @@ TEST(cli_test, output_file_append_and_silence_on_success) {
   TempDir dir;
   const std::string out = dir.File("out.txt");
   WriteFile(out, "old\n");
-  Result r = RunCli({"--text", "new\n", "--repeat", "2", "--output", out, "--append"});
+  CliResult r = RunCli({"--text", "new\n", "--repeat", "2", "--output", out, "--append"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out + r.err, "");
   EXPECT_EQ(ReadFile(out), "old\nnew\nnew\n");
@@ -89,7 +70,7 @@ TEST(cli_test, invalid_input_prints_the_dialog_message_and_exits_2) {
       {{"--text", "x", "--var", "=v"}, "Please enter a variable name\n"},
   };
   for (const auto& c : cases) {
-    const Result r = RunCli(c.args);
+    const CliResult r = RunCli(c.args);
     EXPECT_EQ(r.status, 2) << c.err;
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, "");
@@ -114,18 +95,18 @@ TEST(cli_test, usage_errors_exit_2_and_file_errors_exit_1) {
       {{"--text", "x", "--var-file", "T=" + dir.File("absent")}, dir.File("absent") + " was not found.\n"},
   };
   for (const auto& c : cases) {
-    const Result r = RunCli(c.args);
+    const CliResult r = RunCli(c.args);
     EXPECT_EQ(r.status, 1) << c.err;
     EXPECT_EQ(r.err, c.err);
   }
 }
 
 TEST(cli_test, help_and_version) {
-  const Result help = RunCli({"--help"});
+  const CliResult help = RunCli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--var-file"), std::string::npos);
   EXPECT_NE(help.out.find("--saved"), std::string::npos);
-  const Result version = RunCli({"--version"});
+  const CliResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("kelvane-cli ", 0), 0U);
 }
@@ -142,7 +123,7 @@ class cli_settings_test : public testing::Test {
 TEST_F(cli_settings_test, save_stores_the_job_and_runs_it_and_saved_runs_it_again) {
   TempDir dir;
   const std::string out = dir.File("out.txt");
-  Result r =
+  CliResult r =
       RunCli({"--save", "--text", "N:V\n", "--repeat", "2", "--var", "N=a\r\nb", "--var", "V=", "--output", out});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
@@ -179,7 +160,7 @@ TEST_F(cli_settings_test, options_given_with_saved_replace_their_part_of_the_job
       {{"--saved", "--output", "", "--var", "X=y"}, "N.N."},  // the saved variables are replaced as a whole
   };
   for (const auto& c : cases) {
-    const Result r = RunCli(c.args);
+    const CliResult r = RunCli(c.args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, c.out);
   }
@@ -199,7 +180,7 @@ TEST_F(cli_settings_test, a_saved_job_passes_the_same_checks) {
   WriteFile(SettingsFile(),
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvalle Software Inc.\\Kelvane\\Settings]\r\n"
             "\"Text\"=\"x\"\r\n\"Repeat Count\"=dword:00000000\r\n\r\n");
-  Result r = RunCli({"--saved"});
+  CliResult r = RunCli({"--saved"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "Please enter an integer between 1 and 2147483647.\n");
   r = RunCli({"--saved", "--repeat", "2"});
@@ -213,7 +194,7 @@ TEST_F(cli_settings_test, only_a_valid_job_is_saved_and_a_failed_save_runs_nothi
   EXPECT_EQ(kelvane::test::ListDir(home_.path()), std::vector<std::string>{});  // nothing saved or created
 
   WriteFile(home_.File("Orvalle Software Inc."), "a file where the folder should be");
-  const Result r = RunCli({"--save", "--text", "x"});
+  const CliResult r = RunCli({"--save", "--text", "x"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "The settings could not be saved in " + SettingsFile() + ".\n");
@@ -225,7 +206,8 @@ namespace {
 
 // Starts the CLI with stderr on a terminal (a pseudo-terminal) or on a file, sends signal after
 // delay, and returns what it wrote to stderr and its exit status.
-Result RunCliAndStop(const std::vector<std::string>& args, int signal, std::chrono::milliseconds delay, bool terminal) {
+CliResult RunCliAndStop(const std::vector<std::string>& args, int signal, std::chrono::milliseconds delay,
+                        bool terminal) {
   TempDir io;
   int master = -1;
   const pid_t pid = terminal ? ::forkpty(&master, nullptr, nullptr, nullptr) : ::fork();
@@ -282,7 +264,7 @@ TEST(cli_test, interrupt_and_terminate_stop_at_a_copy_boundary) {
   } cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
   for (const auto& c : cases) {
     // A byte that is not UTF-8 keeps every copy on the slower, searching way: fewer bytes to disk.
-    const Result r = RunCliAndStop(
+    const CliResult r = RunCliAndStop(
         {"--text", "\xFF copy N\n", "--var", "N=%%count%010d%%", "--repeat", "2000000000", "--output", out}, c.signal,
         std::chrono::milliseconds(300), false);
     EXPECT_EQ(r.status, c.status);
@@ -298,8 +280,8 @@ TEST(cli_test, interrupt_and_terminate_stop_at_a_copy_boundary) {
 }
 
 TEST(cli_test, a_long_run_on_a_terminal_shows_one_updating_progress_line) {
-  const Result r = RunCliAndStop({"--text", "x", "--repeat", "2000000000", "--output", "/dev/null"}, SIGINT,
-                                 std::chrono::milliseconds(1700), true);
+  const CliResult r = RunCliAndStop({"--text", "x", "--repeat", "2000000000", "--output", "/dev/null"}, SIGINT,
+                                    std::chrono::milliseconds(1700), true);
   EXPECT_EQ(r.status, 130);
   EXPECT_NE(r.err.find("\r"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(" of 2000000000 copies, "), std::string::npos) << r.err;
@@ -309,8 +291,8 @@ TEST(cli_test, a_long_run_on_a_terminal_shows_one_updating_progress_line) {
 }
 
 TEST(cli_test, off_a_terminal_no_progress_is_shown) {
-  const Result r = RunCliAndStop({"--text", "x", "--repeat", "2000000000", "--output", "/dev/null"}, SIGTERM,
-                                 std::chrono::milliseconds(1500), false);
+  const CliResult r = RunCliAndStop({"--text", "x", "--repeat", "2000000000", "--output", "/dev/null"}, SIGTERM,
+                                    std::chrono::milliseconds(1500), false);
   EXPECT_EQ(r.status, 143);
   EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
 }

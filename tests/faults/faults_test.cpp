@@ -38,45 +38,22 @@ namespace {
 
 using namespace std::string_literals;
 using test::CliPath;
+using test::CliResult;
 using test::ExecCli;
 using test::Exists;
 using test::ListDir;
 using test::ReadFile;
 using test::RecordingMessageBox;
+using test::RunCli;
 using test::ScopedEnv;
 using test::TempDir;
+using test::WaitStatus;
 using test::WriteFile;
 using testing::ElementsAre;
 using testing::MatchesRegex;
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
-
-struct CliResult {
-  int status = -1;
-  std::string out, err;
-};
-
-int WaitStatus(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Runs kelvane-cli; stdoutPath replaces the captured standard output (such as /dev/full).
-CliResult RunCli(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-  TempDir io;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::open("/dev/null", O_RDONLY), 0);
-    ::dup2(::open(stdoutPath.empty() ? io.File("out").c_str() : stdoutPath.c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
-    ExecCli(args);
-  }
-  const int status = WaitStatus(pid);
-  return {status, ReadFile(io.File("out")), ReadFile(io.File("err"))};
-}
 
 // A process of its own that holds an exclusive lock on path until the object goes.
 class LockHolder {
@@ -258,7 +235,7 @@ TEST(output_fault_test, the_command_line_reports_output_errors_with_exit_1_and_k
 }
 
 TEST(output_fault_test, a_full_standard_output_is_a_file_error) {
-  const CliResult r = RunCli({"--text", "line\n", "--repeat", "3"}, "/dev/full");
+  const CliResult r = RunCli({"--text", "line\n", "--repeat", "3"}, "", "/dev/full");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Disk full while accessing standard output.\n");
 }

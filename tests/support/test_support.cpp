@@ -1,8 +1,12 @@
 #include "support/test_support.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdlib>
@@ -108,6 +112,28 @@ void ExecCli(const std::vector<std::string>& args) {
   argv.push_back(nullptr);
   ::execv(path.c_str(), argv.data());
   ::_exit(127);
+}
+
+int WaitStatus(int pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& input, const std::string& stdoutPath) {
+  const TempDir io;
+  WriteFile(io.File("in"), input);
+  const std::string out = stdoutPath.empty() ? io.File("out") : stdoutPath;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(::open(io.File("in").c_str(), O_RDONLY), 0);
+    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
+    ExecCli(args);
+  }
+  const int status = WaitStatus(pid);
+  return {status, ReadFile(io.File("out")), ReadFile(io.File("err"))};
 }
 
 }  // namespace kelvane::test

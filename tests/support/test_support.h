@@ -53,6 +53,18 @@ std::string CliPath();
 // Replaces this (forked) process with the command-line program run on args.
 [[noreturn]] void ExecCli(const std::vector<std::string>& args);
 
+// How a child process ended: its exit status, or 128 plus the signal that ended it, as a shell says.
+int WaitStatus(int pid);
+
+struct CliResult {
+  int status = -1;
+  std::string out, err;
+};
+// Runs the command-line program on args with input as its standard input and returns what it
+// wrote; stdoutPath, when given, takes its standard output instead (such as /dev/full).
+CliResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
+                 const std::string& stdoutPath = "");
+
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
  public:
