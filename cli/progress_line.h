@@ -1,0 +1,30 @@
+// The progress of a long run, drawn as one line on a terminal.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace kelvane::cli {
+
+// One line on standard error when it is a terminal, rewritten in place: copies, bytes, rate and
+// time left. It appears only once a run has taken a second, and is cleared when the run ends.
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::int64_t total);
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+  ~ProgressLine();
+
+  // Redraws the line, at most five times a second.
+  void Update(std::int64_t copies, std::uint64_t bytes);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::int64_t total_;
+  bool enabled_;
+  bool shown_ = false;
+  Clock::time_point start_ = Clock::now();
+  Clock::time_point last_ = start_;
+};
+
+}  // namespace kelvane::cli

@@ -1,0 +1,110 @@
+#include "cli/run.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/exit_status.h"
+#include "cli/progress_line.h"
+#include "engine/duplicate.h"
+#include "platform/file.h"
+#include "platform/file_error.h"
+#include "platform/message_text.h"
+#include "res/resource.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+// Collects what a run would show in message boxes; a command-line run prints only failures.
+class CollectingMessageBox : public MessageBox {
+ public:
+  MessageAnswer Show(const std::string& text, MessageButtons, MessageIcon) override {
+    messages.push_back(text);
+    return MessageAnswer::Ok;
+  }
+  std::vector<std::string> messages;
+};
+
+// A job's output never needs the clipboard on the command line: no output file means standard output.
+class NoClipboard : public Clipboard {
+ public:
+  bool Open() override { return false; }
+  void Close() override {}
+  std::optional<std::string> TextBlock() override { return std::nullopt; }
+  void Empty() override {}
+  bool SetText(const std::string&) override { return false; }
+};
+
+// Set by SIGINT and SIGTERM; the run stops at the next copy boundary.
+std::atomic<bool> stopRequested = false;
+std::atomic<int> stopSignal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the flags are set from a signal handler");
+
+extern "C" void OnStopSignal(int signal) {
+  stopSignal = signal;
+  stopRequested = true;
+}
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a blocked write returns, and the file layer writes on after a look at the flag.
+  for (const int signal : {SIGINT, SIGTERM}) {
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+// The exit status of a run stopped by a signal: 128 plus its number, as shells report it.
+int StoppedStatus() {
+  return 128 + stopSignal.load();
+}
+
+}  // namespace
+
+int RunJob(Job job) {
+  CatchStopSignals();
+  ProgressLine progress(job.repeatCount);
+  RunControl control;
+  control.cancel = &stopRequested;
+  control.onProgress = [&progress](std::int64_t copies, std::uint64_t bytes) { progress.Update(copies, bytes); };
+
+  if (job.outputFile.empty()) {
+    try {
+      File out = File::Adopt(::dup(STDOUT_FILENO), "standard output");
+      const std::int64_t written = WriteCopies(job, out, control);
+      out.Close();
+      if (written < job.repeatCount) {
+        return Fail(StoppedStatus(),
+                    LoadMessage(IDS_DUPLICATE_CANCELLED, {written, std::int64_t{job.repeatCount}, "standard output"}));
+      }
+      return kExitSuccess;
+    } catch (const std::exception& error) {
+      return Fail(kExitFileError, ErrorReport(error));
+    }
+  }
+  CollectingMessageBox messages;
+  NoClipboard clipboard;
+  // The run takes the job over rather than copying it: its value lists may be large.
+  DuplicateRun run(std::move(job), clipboard, messages);
+  RunOutcome outcome = RunOutcome::Failed;
+  if (run.Start()) {
+    run.WriteCopies(control);
+    outcome = run.Finish();
+  }
+  if (outcome == RunOutcome::Succeeded) {
+    return kExitSuccess;
+  }
+  for (const std::string& message : messages.messages) {
+    Fail(kExitFileError, message);
+  }
+  return outcome == RunOutcome::Cancelled ? StoppedStatus() : kExitFileError;
+}
+
+}  // namespace kelvane::cli
