@@ -4,6 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/line_feeds.h"
 #include "engine/utf8.h"
@@ -90,31 +93,77 @@ void ForEachUsedLine(std::string_view text, int repeatCount, F f) {
   }
 }
 
-// Whether a match of upperTag could take in any byte of upperValue, wherever the value stands:
-// the tag inside the value, the value inside the tag, or the two overlapping at either end.
-bool CanOverlap(std::string_view upperValue, std::string_view upperTag, const ByteSet& tagBytes) {
+// What stands on one side of a value in a copy, upper-cased: the literal text next to it, and
+// whether more text (another value) may lie beyond it, or the block ends there.
+struct Side {
+  std::string known;
+  bool open = false;
+};
+
+// The sides of the value at pieces[p]. A value beside it is unknown text of any length.
+template <typename Pieces>
+std::pair<Side, Side> SidesOf(const Pieces& pieces, size_t p) {
+  Side before, after;
+  if (p > 0) {
+    const auto& left = pieces[p - 1];
+    before.known = left.variable < 0 ? UpperCase(left.text) : std::string();
+    before.open = left.variable >= 0 || p > 1;
+  }
+  if (p + 1 < pieces.size()) {
+    const auto& right = pieces[p + 1];
+    after.known = right.variable < 0 ? UpperCase(right.text) : std::string();
+    after.open = right.variable >= 0 || p + 2 < pieces.size();
+  }
+  return {std::move(before), std::move(after)};
+}
+
+// Where a match of a tag can reach into a value across its edges, given the text around it.
+struct Reach {
+  // k: a match that begins k bytes before the value; the value then starts with tag byte k.
+  std::vector<size_t> fromBefore;
+  // m: a match that begins inside the value and takes its last m bytes, then runs on after it.
+  std::vector<size_t> intoAfter;
+  ByteSet firstBytes{};  // the value's possible first bytes for some k
+  ByteSet lastBytes{};   // the value's possible last bytes for some m
+
+  Reach(std::string_view upperTag, const Side& before, const Side& after) {
+    for (size_t k = 1; k < upperTag.size(); ++k) {
+      const std::string_view head = upperTag.substr(0, k);
+      const bool endsBefore = before.known.size() >= k ? std::string_view(before.known).ends_with(head)
+                                                       : before.open && head.ends_with(before.known);
+      if (endsBefore) {
+        fromBefore.push_back(k);
+        firstBytes[static_cast<unsigned char>(upperTag[k])] = true;
+      }
+      const std::string_view tail = upperTag.substr(k);
+      const bool startsAfter = after.known.size() >= tail.size() ? std::string_view(after.known).starts_with(tail)
+                                                                 : after.open && tail.starts_with(after.known);
+      if (startsAfter) {
+        intoAfter.push_back(k);
+        lastBytes[static_cast<unsigned char>(upperTag[k - 1])] = true;
+      }
+    }
+  }
+};
+
+// Whether a match of upperTag could take in any byte of upperValue where the value stands: the
+// tag inside the value, or a match that crosses one of its edges.
+bool CanOverlap(std::string_view upperValue, std::string_view upperTag, const Reach& reach) {
   if (upperValue.empty()) {
     return false;
   }
   if (upperValue.find(upperTag) != std::string_view::npos) {
     return true;
   }
-  const size_t most = std::min(upperValue.size(), upperTag.size());
-  if (tagBytes[static_cast<unsigned char>(upperValue.front())]) {
-    if (upperValue.size() < upperTag.size() && upperTag.find(upperValue) != std::string_view::npos) {
+  for (const size_t k : reach.fromBefore) {
+    const size_t n = std::min(upperValue.size(), upperTag.size() - k);
+    if (upperValue.substr(0, n) == upperTag.substr(k, n)) {
       return true;
     }
-    for (size_t length = 1; length <= most; ++length) {
-      if (upperValue.substr(0, length) == upperTag.substr(upperTag.size() - length)) {
-        return true;
-      }
-    }
   }
-  if (tagBytes[static_cast<unsigned char>(upperValue.back())]) {
-    for (size_t length = 1; length <= most; ++length) {
-      if (upperValue.substr(upperValue.size() - length) == upperTag.substr(0, length)) {
-        return true;
-      }
+  for (const size_t m : reach.intoAfter) {
+    if (m <= upperValue.size() && upperValue.substr(upperValue.size() - m) == upperTag.substr(0, m)) {
+      return true;
     }
   }
   return false;
@@ -166,13 +215,17 @@ class ValueRange {
   [[nodiscard]] std::string_view constantText() const { return text_; }
   [[nodiscard]] bool canBeEmpty() const { return canBeEmpty_; }
 
-  // Whether a match of the tag could take in any byte of a value inserted in some copy.
-  [[nodiscard]] bool CanTouch(std::string_view upperTag, const ByteSet& tagBytes) const {
-    if (Intersects(counterBytes_, tagBytes)) {
+  // Whether a match of the tag where the value stands could take in any byte of the value
+  // inserted in some copy.
+  [[nodiscard]] bool CanTouch(std::string_view upperTag, const Reach& reach) const {
+    // A counter's digits vary too much to list, so every byte it can write counts: a match must
+    // enter it at its first byte, leave it at its last, or lie wholly inside it.
+    if (Intersects(counterBytes_, reach.firstBytes) || Intersects(counterBytes_, reach.lastBytes) ||
+        std::all_of(upperTag.begin(), upperTag.end(),
+                    [this](char c) { return counterBytes_[static_cast<unsigned char>(c)]; })) {
       return true;
     }
-    // Any overlap needs a line's first or last byte in the tag, or the tag's first byte inside a line.
-    if (!Intersects(firstBytes_, tagBytes) && !Intersects(lastBytes_, tagBytes) &&
+    if (!Intersects(firstBytes_, reach.firstBytes) && !Intersects(lastBytes_, reach.lastBytes) &&
         !MayHoldUpper(static_cast<unsigned char>(upperTag.front()))) {
       return false;
     }
@@ -185,7 +238,7 @@ class ValueRange {
         }
         upper.assign(line);
         UpperCaseInPlace(upper);
-        touches = CanOverlap(upper, upperTag, tagBytes);
+        touches = CanOverlap(upper, upperTag, reach);
       });
     }
     return touches;
@@ -278,7 +331,8 @@ bool CopyGenerator::BuildLayout(const Job& job) {
         continue;
       }
       const ValueRange& range = ranges[static_cast<size_t>(pieces[p].variable)];
-      if (range.CanTouch(upperTag, tagBytes)) {
+      const auto [before, after] = SidesOf(pieces, p);
+      if (range.CanTouch(upperTag, Reach(upperTag, before, after))) {
         return false;
       }
       if (range.canBeEmpty() && upperTag.size() > 1) {

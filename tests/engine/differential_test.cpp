@@ -8,23 +8,13 @@
 #include "engine/copy_generator.h"
 #include "engine/duplicate.h"
 #include "engine/variables.h"
+#include "support/literal_run.h"
 #include "support/test_support.h"
 
 namespace kelvane {
 namespace {
 
-std::string LiteralRun(const Job& job) {
-  std::string out;
-  const size_t n = std::min(job.tags.size(), job.values.size());
-  for (int i = 0; i < job.repeatCount; ++i) {
-    std::string copy = job.blockText;
-    for (size_t j = 0; j < n; ++j) {
-      ResolveVariableValue(copy, i, job.tags[j], job.values[j]);
-    }
-    out += copy;
-  }
-  return out;
-}
+using test::LiteralRun;
 
 class RandomJobs {
  public:
@@ -55,8 +45,8 @@ class RandomJobs {
 
   // Small alphabets make tags overlap, repeat and appear across inserted text.
   std::string Text(int length) {
-    static const std::vector<std::string> pieces = {"a", "b", "A", "B", "x",    " ", "\r\n",
-                                                    "ä", "Ä", "1", "%", "\xC3", "ƀ", "Ƀ"};
+    static const std::vector<std::string> pieces = {"a", "b",    "A", "B", "x", " ", "\r\n", "ä", "Ä", "1",
+                                                    "%", "\xC3", "ƀ", "Ƀ", "<", ">", "{",    "}", "0", "V"};
     std::string text;
     for (int i = 0; i < length; ++i) {
       text += Any(pieces);
@@ -65,8 +55,10 @@ class RandomJobs {
   }
 
   std::string Tag() {
-    static const std::vector<std::string> tags = {"a",  "ab",   "AB", "ba", "aa",  "ä",
-                                                  "xä", "NAME", "1",  "%",  "bab", "Ƀa"};
+    // Tags that hold digits, with brackets around them, are what counters meet most.
+    static const std::vector<std::string> tags = {"a",  "ab", "AB",  "ba",  "aa",    "ä",   "xä",   "NAME",
+                                                  "1",  "%",  "bab", "Ƀa",  "{1}",   "{0}", "<V0>", "<V1>",
+                                                  "a1", "1b", "0}",  "{10", "<v01>", "1<"};
     return Any(tags);
   }
 
@@ -79,8 +71,8 @@ class RandomJobs {
   }
 
   std::string Counter() {
-    static const std::vector<std::string> formats = {"%d", "%03d", "%x",   "%X",  "%#x",   "%.0d",
-                                                     "%",  "%%",   "a%db", "%+d", "%5.2f", "%s"};
+    static const std::vector<std::string> formats = {"%d", "%03d", "%x",  "%X",    "%#x",  "%.0d", "%",
+                                                     "%%", "a%db", "%+d", "%5.2f", "{%d}", "<V%d", "%s"};
     static const std::vector<std::string> starts = {"", "1", "-2", "9", "10", "a"};
     return "%%count" + Any(starts) + Any(formats) + "%%";
   }
@@ -166,6 +158,77 @@ TEST(differential_test, hand_picked_cases_that_defeat_a_naive_layout) {
   };
   for (const Job& job : jobs) {
     EXPECT_EQ(Generated(job), LiteralRun(job)) << Describe(job);
+  }
+}
+
+// Fifty counters tagged <V00> to <V49> on one line: their digits meet the tags' digits, but never
+// between the brackets that every tag needs.
+Job FiftyNumberedColumns() {
+  Job job;
+  job.repeatCount = 3;
+  for (int j = 0; j < 50; ++j) {
+    const std::string tag = std::string("<V") + static_cast<char>('0' + j / 10) + static_cast<char>('0' + j % 10) + ">";
+    job.tags.push_back(tag);
+    job.values.push_back("%%count" + std::to_string(j * 100) + "%d%%");
+    job.blockText += (j == 0 ? "" : ",") + tag;
+  }
+  job.blockText += "\n";
+  return job;
+}
+
+std::string FiftyNumberedColumnsOutput() {
+  std::string out;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 50; ++j) {
+      out += (j == 0 ? "" : ",") + std::to_string(j * 100 + i);
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+TEST(differential_test, values_that_cannot_form_a_later_tag_where_they_stand_take_the_fast_path) {
+  struct Case {
+    const char* name;
+    Job job;
+    std::string expected;
+    bool layout;
+  };
+  const Case cases[] = {
+      {"a counter before a tag holding a digit",
+       {"{0}: {1}\n", "", 0, 3, {"{0}", "{1}"}, {"%%count%d%%", "a\nb\nc"}},
+       "0: a\n1: b\n2: c\n",
+       true},
+      {"a zero-padded counter beside bracketed digit tags",
+       {"({0},{1},{2})", "", 0, 2, {"{0}", "{1}", "{2}"}, {"%%count1%06d%%", "%%count%d%%", "x\ny"}},
+       "(000001,0,x)(000002,1,y)",
+       true},
+      {"hex digits beside a tag of letters that cannot reach them",
+       {"[N] FAG", "", 0, 2, {"n", "fag"}, {"%%count250%x%%", "!"}},
+       "[fa] !"
+       "[fb] !",
+       true},
+      {"fifty numbered columns", FiftyNumberedColumns(), FiftyNumberedColumnsOutput(), true},
+      // Where a value really can complete a later tag, the copies are searched one by one.
+      {"a counter that completes a tag with the text after it",
+       {"<N>ab", "", 0, 3, {"<n>", "1a"}, {"%%count%d%%", "#"}},
+       "0ab#b2ab",
+       false},
+      {"a counter that completes a tag with the text before it",
+       {"ID<N>", "", 0, 3, {"<n>", "id1"}, {"%%count%d%%", "#"}},
+       "ID0#ID2",
+       false},
+      {"a counter inside brackets that form a tag",
+       {"{<N>}", "", 0, 3, {"<n>", "{1}"}, {"%%count%d%%", "one"}},
+       "{0}one{2}",
+       false},
+      {"list lines that end where a tag begins", {"<L>1}", "", 0, 2, {"<L>", "{1}"}, {"a\nb{", "#"}}, "a1}b#", false},
+  };
+  for (const Case& c : cases) {
+    bool layout = false;
+    EXPECT_EQ(Generated(c.job, &layout), c.expected) << c.name;
+    EXPECT_EQ(LiteralRun(c.job), c.expected) << c.name;
+    EXPECT_EQ(layout, c.layout) << c.name;
   }
 }
 
