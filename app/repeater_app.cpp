@@ -18,7 +18,8 @@ bool CRepeaterApp::InitInstance() {
   // The same two names place the settings file: "Orvalle Software Inc./Kelvane.reg".
   QCoreApplication::setOrganizationName(QString::fromUtf8(res::LoadString(IDS_COMPANY_NAME)));
   QCoreApplication::setApplicationName(QString::fromUtf8(res::LoadString(IDS_APP_TITLE)));
-  QGuiApplication::setApplicationDisplayName(QString::fromUtf8(res::LoadString(IDS_APP_TITLE)));
+  // No display name: Qt would append " — Kelvane" to every caption that is not exactly it, and the
+  // captions are the windows' own ("Variable Setup", the save dialog's).
   QGuiApplication::setDesktopFileName(QStringLiteral("kelvane"));
   QApplication::setWindowIcon(ProgramIcon());
 

@@ -1,6 +1,7 @@
 // The desktop services the dialogs call, as interfaces: the UI is tested with fakes of them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -16,20 +17,24 @@ class FileDialog {
                                                      const std::string& initialName) = 0;
 };
 
+// Told once whether a page or URL was opened: on the caller's thread, during the call when the
+// answer is known at once, otherwise later from its event loop.
+using OpenDone = std::function<void(bool opened)>;
+
 // Opens the program's help page at a help context, such as 0x20066 for the main dialog.
 class HelpViewer {
  public:
   virtual ~HelpViewer() = default;
-  // False when the help page cannot be shown.
-  virtual bool ShowHelp(unsigned context) = 0;
+  // done(false) when the help page cannot be shown.
+  virtual void ShowHelp(unsigned context, OpenDone done) = 0;
 };
 
 // Opens a URL with the desktop's handler for it.
 class UrlOpener {
  public:
   virtual ~UrlOpener() = default;
-  // False when no handler took the URL.
-  virtual bool Open(const std::string& url) = 0;
+  // done(false) when no handler took the URL or the handler failed.
+  virtual void Open(const std::string& url, OpenDone done) = 0;
 };
 
 }  // namespace kelvane

@@ -14,10 +14,14 @@ constexpr unsigned kHelpContextBase = 0x20000;
 
 }  // namespace
 
+// The answer may come after the dialog has closed; the message box service outlives every dialog.
 void ShowHelpFor(int templateId, const DialogServices& services) {
-  if (!services.help.ShowHelp(kHelpContextBase + static_cast<unsigned>(templateId))) {
-    services.messages.Show(res::LoadString(IDS_FAILED_TO_LAUNCH_HELP));
-  }
+  MessageBox& messages = services.messages;
+  services.help.ShowHelp(kHelpContextBase + static_cast<unsigned>(templateId), [&messages](bool shown) {
+    if (!shown) {
+      messages.Show(res::LoadString(IDS_FAILED_TO_LAUNCH_HELP));
+    }
+  });
 }
 
 }  // namespace kelvane

@@ -315,15 +315,18 @@ void CHyperLink::OnCommand(int id) {
   }
 }
 
-// The visited colour shows at the next repaint; none is asked for here.
+// The opener's answer may come later, from the event loop: only a success turns the link visited,
+// and the visited colour shows at the next repaint; none is asked for here.
 void CHyperLink::OnOpen() {
-  if (OpenLink()) {
-    state_ = kVisited;
-  }
+  OpenLink([link = QPointer<CHyperLink>(this)](bool opened) {
+    if (opened && link != nullptr) {
+      link->state_ = kVisited;
+    }
+  });
 }
 
-bool CHyperLink::OpenLink() {
-  return urls_.Open(linkUrl_);
+void CHyperLink::OpenLink(OpenDone done) {
+  urls_.Open(linkUrl_, std::move(done));
 }
 
 // Only the text is replaced: whatever else the clipboard holds stays on it.

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/shell.h"
+
 class QColor;
 class QContextMenuEvent;
 class QFont;
@@ -17,7 +19,6 @@ class QPoint;
 namespace kelvane {
 
 class Clipboard;
-class UrlOpener;
 
 // A colour as 0x00BBGGRR: red in the low byte, green in the next, blue in the third.
 using COLORREF = std::uint32_t;
@@ -51,7 +52,8 @@ class CHyperLink : public QObject {
   // Whether hovering draws a shadow of the text; paints what is pending, requests nothing new.
   void SetShadow(bool shadow);
 
-  // Opens the URL; on success the link counts as visited from its next repaint on.
+  // Opens the URL; once the opener reports success the link counts as visited from its next
+  // repaint on.
   void OnOpen();
   // Puts the URL on the clipboard as its text, keeping the other formats.
   void OnCopyShortcut();
@@ -68,7 +70,7 @@ class CHyperLink : public QObject {
  private:
   void SizeToText();
   void SetHover(bool on);
-  bool OpenLink();
+  void OpenLink(OpenDone done);
   bool AddShortcutToFolder(const std::function<std::string()>& folder);
   bool SaveShortcutFile(const std::string& path);
   void OnLButtonDown();

@@ -5,10 +5,12 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <algorithm>
 #include <new>
@@ -65,6 +67,7 @@ QWidget* TemplateDialog::CreateControl(const res::Control& control) {
       // Lines scroll instead of wrapping; Tab moves on to the next control as in any dialog.
       edit->setLineWrapMode(control.Has("ES_AUTOHSCROLL") ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
       edit->setTabChangesFocus(true);
+      edit->installEventFilter(this);  // Ctrl+Tab types the tab that Tab no longer does
       edit->setVerticalScrollBarPolicy(control.Has("WS_VSCROLL") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
       edit->setHorizontalScrollBarPolicy(control.Has("WS_HSCROLL") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
       edit->setReadOnly(control.Has("ES_READONLY"));
@@ -155,6 +158,12 @@ void TemplateDialog::Build() {
       controls_[control.id] = widget;
     }
   }
+  // F1 is the Help command wherever the focus is in the dialog, as the Help button is.
+  if (controls_.contains(ID_HELP)) {
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    connect(help, &QShortcut::activated, this, [this] { OnHelp(); });
+  }
   // A label's mnemonic moves the focus to the next tab stop after it.
   for (const auto& [label, index] : labels) {
     for (size_t next = index + 1; next < controls.size(); ++next) {
@@ -234,6 +243,19 @@ void TemplateDialog::closeEvent(QCloseEvent* event) {
   if (isVisible()) {
     OnClose();
   }
+}
+
+bool TemplateDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    auto* edit = qobject_cast<QPlainTextEdit*>(watched);
+    if (edit != nullptr && key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier &&
+        !edit->isReadOnly()) {
+      edit->insertPlainText(QStringLiteral("\t"));
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void TemplateDialog::accept() {

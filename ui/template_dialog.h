@@ -67,6 +67,7 @@ class TemplateDialog : public QDialog {
   void EndDialog(int result);
 
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void accept() override;
   void reject() override;

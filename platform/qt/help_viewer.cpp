@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <memory>
+#include <utility>
 
 #include "platform/qt/url_opener.h"
 
@@ -61,14 +63,21 @@ QUrl HelpPageUrl(const QString& page, unsigned context) {
   return url;
 }
 
-bool QtHelpViewer::ShowHelp(unsigned context) {
+void QtHelpViewer::ShowHelp(unsigned context, OpenDone done) {
   const QString page =
       FindHelpPage(candidates_ ? *candidates_ : HelpPageCandidates(QCoreApplication::applicationDirPath()));
   if (page.isEmpty()) {
-    return false;
+    done(false);
+    return;
   }
-  const WaitCursor wait;
-  return OpenUrlOnDesktop(HelpPageUrl(page, context));
+  auto wait = std::make_shared<std::optional<WaitCursor>>(std::in_place);
+  OpenUrlOnDesktop(
+      HelpPageUrl(page, context),
+      [wait, done = std::move(done)](bool opened) {
+        wait->reset();
+        done(opened);
+      },
+      grace_);
 }
 
 }  // namespace kelvane

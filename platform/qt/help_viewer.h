@@ -4,9 +4,11 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 #include <utility>
 
+#include "platform/qt/url_opener.h"
 #include "platform/shell.h"
 
 namespace kelvane {
@@ -23,14 +25,17 @@ class QtHelpViewer : public HelpViewer {
  public:
   // Looks where HelpPageCandidates says for the running program.
   QtHelpViewer() = default;
-  // Looks in these places instead.
-  explicit QtHelpViewer(QStringList candidates) : candidates_(std::move(candidates)) {}
+  // Looks in these places instead; an opener still running after grace counts as having opened it.
+  explicit QtHelpViewer(QStringList candidates, std::chrono::milliseconds grace = kOpenerGrace)
+      : candidates_(std::move(candidates)), grace_(grace) {}
 
-  // False when the page is not found or nothing could open it.
-  bool ShowHelp(unsigned context) override;
+  // done(false) when the page is not found or nothing could open it. The wait cursor shows until
+  // the answer is known.
+  void ShowHelp(unsigned context, OpenDone done) override;
 
  private:
   std::optional<QStringList> candidates_;
+  std::chrono::milliseconds grace_ = kOpenerGrace;
 };
 
 }  // namespace kelvane

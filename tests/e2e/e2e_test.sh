@@ -144,6 +144,45 @@ done
 [ "$(cat "$out"; echo .)" = "$expected." ] || fail "the output file changed after the run"
 echo "e2e: duplicated 3 copies through the window and saved the job"
 
+# The captions are the windows' own, with nothing appended: a desktop shows _NET_WM_NAME, which Qt
+# may extend beyond the plain WM_NAME that xdotool searches.
+window_named() {
+  local window
+  for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+    if [ "$(xprop -id "$window" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ]; then
+      echo "$window"
+      return 0
+    fi
+  done
+  return 1
+}
+captions() {
+  local window
+  for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+    xprop -id "$window" _NET_WM_NAME 2>/dev/null
+  done
+}
+no_window_named() {
+  ! window_named "$1" >/dev/null
+}
+start_app
+window_named Kelvane >/dev/null || fail "the main window's caption is not exactly \"Kelvane\": $(captions)"
+for caption in 'Variable Setup' 'Save As'; do
+  xdotool windowfocus --sync "$main"
+  if [ "$caption" = 'Variable Setup' ]; then
+    xdotool key --clearmodifiers alt+a
+  else
+    # Alt+O is the output file's label; "..." is the next tab stop.
+    xdotool key --clearmodifiers alt+o Tab space
+  fi
+  wait_for 30 window_named "$caption" >/dev/null || fail "no window captioned exactly \"$caption\": $(captions)"
+  xdotool windowfocus --sync "$(window_named "$caption")"
+  xdotool key --clearmodifiers Escape
+  wait_for 10 no_window_named "$caption" || fail "Escape did not close $caption"
+done
+close_app
+echo "e2e: the captions read Kelvane, Variable Setup and Save As"
+
 # A folder where the settings file belongs: the program starts on the defaults without a word,
 # and closes the same way, leaving the folder as it was.
 export XDG_CONFIG_HOME="$work/config-unusable"

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <chrono>
+#include <optional>
 
 #include "platform/qt/help_viewer.h"
 #include "platform/qt/special_folders.h"
@@ -33,17 +35,21 @@ class ScopedEnv {
   QByteArray old_;
 };
 
-// A PATH holding only an xdg-open that writes its arguments to a log, or (installed = false) none.
+// A PATH holding only an xdg-open that writes its arguments to a log, waits while a hold file
+// exists, and exits with $KELVANE_XDG_STATUS; or (installed = false) none.
 class FakeXdgOpen {
  public:
-  explicit FakeXdgOpen(bool installed = true)
-      : path_("PATH", dir_.path().toLocal8Bit()), log_("KELVANE_XDG_LOG", dir_.filePath("log").toLocal8Bit()) {
+  explicit FakeXdgOpen(bool installed = true, const QByteArray& status = "0")
+      : path_("PATH", dir_.path().toLocal8Bit()),
+        log_("KELVANE_XDG_LOG", dir_.filePath("log").toLocal8Bit()),
+        status_("KELVANE_XDG_STATUS", status) {
     if (installed) {
       QFile script(dir_.filePath(QStringLiteral("xdg-open")));
       script.open(QIODevice::WriteOnly);
       script.write(
           "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$KELVANE_XDG_LOG.part\" && /bin/mv \"$KELVANE_XDG_LOG.part\" "
-          "\"$KELVANE_XDG_LOG\"\n");
+          "\"$KELVANE_XDG_LOG\"\nwhile [ -e \"$KELVANE_XDG_LOG.hold\" ]; do /bin/sleep 0.05; done\n"
+          ": > \"$KELVANE_XDG_LOG.exited\"\nexit \"$KELVANE_XDG_STATUS\"\n");
       script.close();
       script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -53,11 +59,30 @@ class FakeXdgOpen {
     QFile log(dir_.filePath(QStringLiteral("log")));
     return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
   }
+  // Keeps xdg-open running, as when it runs the browser in the foreground, until Release().
+  void Hold() {
+    QFile hold(dir_.filePath(QStringLiteral("log.hold")));
+    hold.open(QIODevice::WriteOnly);
+  }
+  void Release() { QFile::remove(dir_.filePath(QStringLiteral("log.hold"))); }
+  [[nodiscard]] bool Exited() const { return QFileInfo::exists(dir_.filePath(QStringLiteral("log.exited"))); }
 
  private:
   QTemporaryDir dir_;
   ScopedEnv path_;
   ScopedEnv log_;
+  ScopedEnv status_;
+};
+
+// What an opener answered, once it has.
+struct Answer {
+  std::optional<bool> opened;
+  kelvane::OpenDone Done() {
+    return [this](bool answer) {
+      QVERIFY2(!opened.has_value(), "answered twice");
+      opened = answer;
+    };
+  }
 };
 
 void WriteFile(const QString& path) {
@@ -84,42 +109,76 @@ class TestQtShell : public QObject {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
   }
 
-  void urlOpenerHandsTheUrlToTheDesktop_data() {
+  void urlOpenerAnswersWithXdgOpensExitStatus_data() {
     QTest::addColumn<QByteArray>("url");
-    QTest::addColumn<QUrl>("opened");
-    QTest::newRow("web address") << QByteArray("https://www.orvalle.example/") << QUrl("https://www.orvalle.example/");
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QByteArray>("passed");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("opened") << QByteArray("https://www.orvalle.example/tools?a=1&b=2") << QByteArray("0")
+                            << QByteArray("https://www.orvalle.example/tools?a=1&b=2\n") << true;
     QTest::newRow("no scheme: http is guessed")
-        << QByteArray("www.orvalle.example") << QUrl("http://www.orvalle.example");
+        << QByteArray("www.orvalle.example") << QByteArray("0") << QByteArray("http://www.orvalle.example\n") << true;
+    QTest::newRow("no browser: status 3") << QByteArray("https://www.orvalle.example/") << QByteArray("3")
+                                          << QByteArray("https://www.orvalle.example/\n") << false;
+    QTest::newRow("the browser failed: status 4") << QByteArray("https://www.orvalle.example/") << QByteArray("4")
+                                                  << QByteArray("https://www.orvalle.example/\n") << false;
   }
-  void urlOpenerHandsTheUrlToTheDesktop() {
+  void urlOpenerAnswersWithXdgOpensExitStatus() {
     QFETCH(QByteArray, url);
-    QFETCH(QUrl, opened);
+    QFETCH(QByteArray, status);
+    QFETCH(QByteArray, passed);
+    QFETCH(bool, opened);
+    // A handler of the desktop services would say yes to anything; the opener's own status decides.
     QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "Record");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "Record");
-    FakeXdgOpen xdgOpen;
-    QVERIFY(QtUrlOpener().Open(url.toStdString()));
-    QCOMPARE(opened_, QList<QUrl>{opened});
-    QVERIFY(xdgOpen.Log().isEmpty());
+    FakeXdgOpen xdgOpen(true, status);
+    Answer answer;
+    QtUrlOpener().Open(url.toStdString(), answer.Done());
+    QTRY_VERIFY_WITH_TIMEOUT(answer.opened.has_value(), 20000);
+    QCOMPARE(*answer.opened, opened);
+    QCOMPARE(xdgOpen.Log(), passed);
+    QVERIFY(opened_.isEmpty());
   }
 
-  void urlOpenerFallsBackToXdgOpen() {
+  void anOpenerStillRunningAfterTheGraceHasOpenedTheUrl() {
+    FakeXdgOpen xdgOpen(true, "1");
+    xdgOpen.Hold();
+    Answer answer;
+    QtUrlOpener(std::chrono::milliseconds(200)).Open("https://www.orvalle.example/", answer.Done());
+    QTRY_VERIFY_WITH_TIMEOUT(answer.opened.has_value(), 20000);
+    QVERIFY(*answer.opened);
+    QVERIFY(!xdgOpen.Exited());
+    // Its late failure changes nothing: the answer was given once.
+    xdgOpen.Release();
+    QTRY_VERIFY_WITH_TIMEOUT(xdgOpen.Exited(), 20000);
+    QTest::qWait(50);
+    QVERIFY(*answer.opened);
+  }
+
+  void withoutXdgOpenTheDesktopServicesDecide_data() {
+    QTest::addColumn<bool>("handler");
+    QTest::newRow("a handler takes it") << true;
     // The offscreen platform has no desktop services, as a bare X server has none.
-    FakeXdgOpen xdgOpen;
-    QVERIFY(QtUrlOpener().Open("https://www.orvalle.example/tools?a=1&b=2"));
-    QTRY_COMPARE(xdgOpen.Log(), QByteArray("https://www.orvalle.example/tools?a=1&b=2\n"));
+    QTest::newRow("nothing takes it") << false;
+  }
+  void withoutXdgOpenTheDesktopServicesDecide() {
+    QFETCH(bool, handler);
+    if (handler) {
+      QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "Record");
+    }
+    FakeXdgOpen noXdgOpen(false);
+    Answer answer;
+    QtUrlOpener().Open("https://www.orvalle.example/", answer.Done());
+    QTRY_VERIFY_WITH_TIMEOUT(answer.opened.has_value(), 20000);
+    QCOMPARE(*answer.opened, handler);
+    QCOMPARE(opened_, handler ? QList<QUrl>{QUrl("https://www.orvalle.example/")} : QList<QUrl>{});
   }
 
-  void urlOpenerFailsWhenNothingOpensIt_data() {
-    QTest::addColumn<QByteArray>("url");
-    QTest::addColumn<bool>("xdgOpenInstalled");
-    QTest::newRow("no xdg-open") << QByteArray("https://www.orvalle.example/") << false;
-    QTest::newRow("empty url") << QByteArray("") << true;
-  }
-  void urlOpenerFailsWhenNothingOpensIt() {
-    QFETCH(QByteArray, url);
-    QFETCH(bool, xdgOpenInstalled);
-    FakeXdgOpen xdgOpen(xdgOpenInstalled);
-    QVERIFY(!QtUrlOpener().Open(url.toStdString()));
+  void anEmptyUrlFailsAtOnceWithoutRunningAnything() {
+    FakeXdgOpen xdgOpen;
+    Answer answer;
+    QtUrlOpener().Open("", answer.Done());
+    QCOMPARE(answer.opened, std::optional<bool>(false));
     QTest::qWait(100);
     QVERIFY(xdgOpen.Log().isEmpty());
   }
@@ -167,29 +226,54 @@ class TestQtShell : public QObject {
     QFETCH(QString, fragment);
     QTemporaryDir root;
     WriteFile(root.filePath("Hilfe \u00e4/kelvane.html"));
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Record");
-    QVERIFY(QtHelpViewer({root.filePath("Hilfe \u00e4/kelvane.html")}).ShowHelp(context));
-    QCOMPARE(opened_.size(), 1);
-    QCOMPARE(opened_[0].toLocalFile(), root.filePath("Hilfe \u00e4/kelvane.html"));
-    QCOMPARE(opened_[0].fragment(), fragment);
+    FakeXdgOpen xdgOpen;
+    Answer answer;
+    QtHelpViewer({root.filePath("Hilfe \u00e4/kelvane.html")}).ShowHelp(context, answer.Done());
+    QTRY_VERIFY_WITH_TIMEOUT(answer.opened.has_value(), 20000);
+    QVERIFY(*answer.opened);
+    const QUrl opened = QUrl::fromEncoded(xdgOpen.Log().trimmed());
+    QCOMPARE(opened.toLocalFile(), root.filePath("Hilfe \u00e4/kelvane.html"));
+    QCOMPARE(opened.fragment(), fragment);
+    QVERIFY(!QGuiApplication::overrideCursor());
   }
 
-  void helpFallsBackToXdgOpenWithTheAnchor() {
+  void helpShowsTheWaitCursorUntilTheOpenerAnswers_data() {
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("opened") << QByteArray("0") << true;
+    QTest::newRow("failed") << QByteArray("3") << false;
+  }
+  void helpShowsTheWaitCursorUntilTheOpenerAnswers() {
+    QFETCH(QByteArray, status);
+    QFETCH(bool, opened);
     QTemporaryDir root;
     WriteFile(root.filePath("kelvane.html"));
-    FakeXdgOpen xdgOpen;
-    QVERIFY(QtHelpViewer({root.filePath("kelvane.html")}).ShowHelp(0x20066));
-    QTRY_COMPARE(xdgOpen.Log(), QUrl::fromLocalFile(root.filePath("kelvane.html")).toEncoded() + "#0x20066\n");
+    FakeXdgOpen xdgOpen(true, status);
+    xdgOpen.Hold();
+    Answer answer;
+    QtHelpViewer({root.filePath("kelvane.html")}, std::chrono::seconds(60)).ShowHelp(0x20066, answer.Done());
+    QTRY_VERIFY_WITH_TIMEOUT(!xdgOpen.Log().isEmpty(), 20000);
+    QVERIFY(!answer.opened.has_value());
+    QVERIFY(QGuiApplication::overrideCursor() != nullptr);
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    xdgOpen.Release();
+    QTRY_VERIFY_WITH_TIMEOUT(answer.opened.has_value(), 20000);
+    QCOMPARE(*answer.opened, opened);
     QVERIFY(!QGuiApplication::overrideCursor());
   }
 
   void helpFailsWhenThePageIsMissingOrNothingOpensIt() {
     QTemporaryDir root;
     FakeXdgOpen xdgOpen;
-    QVERIFY(!QtHelpViewer({root.filePath("kelvane.html")}).ShowHelp(0x20066));
+    Answer missing;
+    QtHelpViewer({root.filePath("kelvane.html")}).ShowHelp(0x20066, missing.Done());
+    QCOMPARE(missing.opened, std::optional<bool>(false));
     WriteFile(root.filePath("kelvane.html"));
     FakeXdgOpen noXdgOpen(false);
-    QVERIFY(!QtHelpViewer({root.filePath("kelvane.html")}).ShowHelp(0x20066));
+    Answer unopened;
+    QtHelpViewer({root.filePath("kelvane.html")}).ShowHelp(0x20066, unopened.Done());
+    QTRY_VERIFY_WITH_TIMEOUT(unopened.opened.has_value(), 20000);
+    QVERIFY(!*unopened.opened);
     QTest::qWait(100);
     QVERIFY(xdgOpen.Log().isEmpty());
     QVERIFY(!QGuiApplication::overrideCursor());

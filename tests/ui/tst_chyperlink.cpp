@@ -186,6 +186,40 @@ class tst_CHyperLink : public QObject {
     QCOMPARE(TextColor(w->field), after);
   }
 
+  void the_link_waits_for_the_openers_answer_data() {
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("the browser opened it") << true << "purple";
+    QTest::newRow("no browser") << false << "blue";
+  }
+  void the_link_waits_for_the_openers_answer() {
+    QFETCH(bool, opened);
+    QFETCH(QString, after);
+    w->link.SetLink(kUrl, "Orvalle", false);
+    QVERIFY(w->Show());
+    w->urls.deferred = true;
+    w->link.OnOpen();
+    QCOMPARE(w->urls.pending.size(), size_t{1});
+    w->field->repaint();
+    QCOMPARE(TextColor(w->field), QString("blue"));  // nothing is known yet
+    w->urls.Reply(opened);
+    w->field->repaint();
+    QCOMPARE(TextColor(w->field), after);
+  }
+
+  void an_answer_after_the_link_is_gone_is_dropped() {
+    test::FakeUrlOpener urls;
+    urls.deferred = true;
+    MemoryClipboard clipboard;
+    {
+      CHyperLink link(urls, clipboard, {});
+      link.SetLink(kUrl, "Orvalle", false);
+      link.OnOpen();
+    }
+    urls.Reply(true);
+    QVERIFY(urls.pending.empty());
+  }
+
   void a_click_opens_after_the_press_without_taking_the_focus() {
     w->link.SetLink(kUrl, "Orvalle", false);
     QVERIFY(w->Show());

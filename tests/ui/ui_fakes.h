@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clipboard.h"
@@ -23,24 +24,43 @@ class FakeFileDialog : public FileDialog {
   std::optional<std::string> answer;
 };
 
-class FakeHelpViewer : public HelpViewer {
+// Answers at once with works, or, when deferred, keeps the answer for the test to give.
+class FakeOpener {
  public:
-  bool ShowHelp(unsigned context) override {
-    contexts.push_back(context);
-    return works;
+  void Answer(OpenDone done) {
+    if (deferred) {
+      pending.push_back(std::move(done));
+    } else {
+      done(works);
+    }
   }
-  std::vector<unsigned> contexts;
+  // Gives the oldest kept answer.
+  void Reply(bool opened) {
+    OpenDone done = std::move(pending.front());
+    pending.erase(pending.begin());
+    done(opened);
+  }
   bool works = true;
+  bool deferred = false;
+  std::vector<OpenDone> pending;
 };
 
-class FakeUrlOpener : public UrlOpener {
+class FakeHelpViewer : public HelpViewer, public FakeOpener {
  public:
-  bool Open(const std::string& url) override {
+  void ShowHelp(unsigned context, OpenDone done) override {
+    contexts.push_back(context);
+    Answer(std::move(done));
+  }
+  std::vector<unsigned> contexts;
+};
+
+class FakeUrlOpener : public UrlOpener, public FakeOpener {
+ public:
+  void Open(const std::string& url, OpenDone done) override {
     opened.push_back(url);
-    return works;
+    Answer(std::move(done));
   }
   std::vector<std::string> opened;
-  bool works = true;
 };
 
 // Every service a dialog needs, faked, with a private settings folder.

@@ -1,0 +1,155 @@
+// What both dialogs share as a user meets them: F1, Ctrl+Tab in the multi-line boxes, the captions.
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+#include "res/resource.h"
+#include "ui/repeater_dlg.h"
+#include "ui/variable_dlg.h"
+#include "ui_fakes.h"
+
+using namespace kelvane;
+
+namespace {
+
+enum class Which { Main, Variable };
+
+std::unique_ptr<TemplateDialog> Make(Which which, test::FakeDesktop& desktop) {
+  if (which == Which::Main) {
+    return std::make_unique<CRepeaterDlg>(desktop.services());
+  }
+  return std::make_unique<CVariableDlg>(desktop.services(), nullptr);
+}
+
+}  // namespace
+
+class tst_TemplateDialog : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<test::FakeDesktop> desktop;
+  std::unique_ptr<TemplateDialog> dialog;
+
+  void Open(Which which) {
+    dialog = Make(which, *desktop);
+    dialog->show();
+    dialog->activateWindow();
+    QVERIFY2(QTest::qWaitForWindowExposed(dialog.get()), "dialog not shown");
+  }
+  static QString FocusName() {
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none";
+  }
+
+ private slots:
+  void init() { desktop = std::make_unique<test::FakeDesktop>(); }
+  void cleanup() {
+    dialog.reset();
+    desktop.reset();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    }
+  }
+
+  void f1_is_help_wherever_the_focus_is_data() {
+    QTest::addColumn<Which>("which");
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<unsigned>("context");
+    QTest::newRow("main: block text") << Which::Main << IDC_BLOCK_TEXT << 0x20066u;
+    QTest::newRow("main: repeat count") << Which::Main << IDC_REPEAT_COUNT << 0x20066u;
+    QTest::newRow("main: variable list") << Which::Main << IDC_VARIABLE_LIST << 0x20066u;
+    QTest::newRow("main: the link") << Which::Main << IDC_LINK << 0x20066u;
+    QTest::newRow("main: Close") << Which::Main << IDCANCEL << 0x20066u;
+    QTest::newRow("setup: tag") << Which::Variable << IDC_VARIABLE_TAG << 0x20081u;
+    QTest::newRow("setup: values") << Which::Variable << IDC_VARIABLE_VALUES << 0x20081u;
+    QTest::newRow("setup: OK") << Which::Variable << IDOK << 0x20081u;
+  }
+  void f1_is_help_wherever_the_focus_is() {
+    QFETCH(Which, which);
+    QFETCH(int, focus);
+    QFETCH(unsigned, context);
+    Open(which);
+    QWidget* control = dialog->GetDlgItem(focus);
+    control->setFocus();
+    QTRY_COMPARE(FocusName(), control->objectName());
+    QTest::keyClick(control, Qt::Key_F1);
+    QCOMPARE(desktop->help.contexts, std::vector<unsigned>{context});
+    QVERIFY(desktop->messages.shown.empty());
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(FocusName(), control->objectName());
+  }
+
+  void a_help_that_fails_later_says_so_then_data() {
+    QTest::addColumn<Which>("which");
+    QTest::newRow("main") << Which::Main;
+    QTest::newRow("setup") << Which::Variable;
+  }
+  void a_help_that_fails_later_says_so_then() {
+    QFETCH(Which, which);
+    desktop->help.deferred = true;
+    Open(which);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QCOMPARE(desktop->help.contexts.size(), size_t{1});
+    // The window keeps working while the opener runs.
+    QVERIFY(desktop->messages.shown.empty());
+    desktop->help.Reply(false);
+    QCOMPARE(desktop->messages.texts(), std::vector<std::string>{"Failed to launch help."});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    desktop->help.Reply(true);
+    QCOMPARE(desktop->messages.texts().size(), size_t{1});
+  }
+
+  void a_help_answer_after_the_dialog_closed_still_reports() {
+    desktop->help.deferred = true;
+    Open(Which::Variable);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    dialog.reset();
+    desktop->help.Reply(false);
+    QCOMPARE(desktop->messages.texts(), std::vector<std::string>{"Failed to launch help."});
+  }
+
+  void ctrl_tab_types_a_tab_and_tab_moves_on_data() {
+    QTest::addColumn<Which>("which");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("block text") << Which::Main << IDC_BLOCK_TEXT << "control1001";
+    QTest::newRow("values") << Which::Variable << IDC_VARIABLE_VALUES << "control1";
+  }
+  void ctrl_tab_types_a_tab_and_tab_moves_on() {
+    QFETCH(Which, which);
+    QFETCH(int, box);
+    QFETCH(QString, next);
+    Open(which);
+    auto* edit = dialog->Item<QPlainTextEdit>(box);
+    edit->setPlainText(QString());
+    edit->setFocus();
+    QTRY_COMPARE(FocusName(), edit->objectName());
+    QTest::keyClicks(edit, "name");
+    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
+    QTest::keyClicks(edit, "value");
+    QCOMPARE(edit->toPlainText(), QString("name\tvalue"));
+    QCOMPARE(FocusName(), edit->objectName());
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(FocusName(), next);
+    QCOMPARE(edit->toPlainText(), QString("name\tvalue"));
+  }
+
+  void captions_are_the_templates_own_data() {
+    QTest::addColumn<Which>("which");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("main") << Which::Main << "Kelvane";
+    QTest::newRow("setup") << Which::Variable << "Variable Setup";
+  }
+  void captions_are_the_templates_own() {
+    QFETCH(Which, which);
+    QFETCH(QString, caption);
+    Open(which);
+    QCOMPARE(dialog->windowTitle(), caption);
+    QCOMPARE(dialog->windowHandle()->title(), caption);
+  }
+};
+
+QTEST_MAIN(tst_TemplateDialog)
+#include "tst_templatedialog.moc"
