@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/descriptor_io.h"
 #include "platform/file_error.h"
-#include "platform/huge_pages.h"
 
 namespace kelvane {
 
@@ -91,18 +91,8 @@ File File::Adopt(int fd, std::string name) {
 }
 
 void File::WriteOut(std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd_, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      ThrowFileError(errno, path_);
-    }
-    if (written == 0) {
-      ThrowFileError(ENOSPC, path_);
-    }
-    data.remove_prefix(static_cast<size_t>(written));
+  if (const int error = WriteFully(fd_, data)) {
+    ThrowFileError(error, path_);
   }
 }
 
@@ -160,36 +150,11 @@ void File::Close() {
 }
 
 std::string File::ReadAll() {
-  // Reads straight into the string, sized from the file when it tells its size, so a long value
-  // list is copied once, by the kernel; a probe into a small buffer then finds the end.
   std::string data;
-  struct stat info {};
-  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    data.reserve(static_cast<size_t>(info.st_size));
-    AdviseHugePages(data.data(), data.capacity());
-    data.resize(static_cast<size_t>(info.st_size));
+  if (const int error = ReadFully(fd_, data)) {
+    ThrowFileError(error, path_);
   }
-  size_t size = 0;
-  char probe[1 << 16];
-  for (;;) {
-    const bool roomLeft = size < data.size();
-    const ssize_t got =
-        roomLeft ? ::read(fd_, data.data() + size, data.size() - size) : ::read(fd_, probe, sizeof probe);
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      ThrowFileError(errno, path_);
-    }
-    if (got == 0) {
-      data.resize(size);
-      return data;
-    }
-    if (!roomLeft) {
-      data.append(probe, static_cast<size_t>(got));
-    }
-    size += static_cast<size_t>(got);
-  }
+  return data;
 }
 
 bool File::Exists(const std::string& path) {

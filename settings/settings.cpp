@@ -1,6 +1,9 @@
 #include "settings/settings.h"
 
 #include <cstdint>
+#include <functional>
+#include <type_traits>
+#include <variant>
 
 #include "platform/registry.h"
 #include "res/resource.h"
@@ -10,51 +13,129 @@ namespace kelvane {
 
 namespace {
 
-constexpr char kTextEntry[] = "Text";
-constexpr char kOutputFileEntry[] = "Output File";
-constexpr char kAppendEntry[] = "Append";
-constexpr char kRepeatCountEntry[] = "Repeat Count";
-constexpr char kValueNamesEntry[] = "Value Names";
-constexpr char kValuesEntry[] = "Values";
+// A setting of a job: its value's name and the member that holds it. The member's type gives the
+// value's type (a string is REG_SZ, an int REG_DWORD, a list REG_MULTI_SZ), and what it holds before
+// a load is the default.
+struct Setting {
+  const char* name;
+  std::variant<std::string Job::*, int Job::*, std::vector<std::string> Job::*> member;
+};
+
+// Every setting, in the order it is loaded and saved. A new setting is one more row.
+constexpr Setting kSettings[] = {
+    {"Text", &Job::blockText},           {"Output File", &Job::outputFile}, {"Append", &Job::append},
+    {"Repeat Count", &Job::repeatCount}, {"Value Names", &Job::tags},       {"Values", &Job::values},
+};
 
 // Both the profile calls and the list routines build the key here, so they always name the same place.
 std::string SectionKey(const std::string& section) {
   return "Software\\" + res::LoadString(IDS_COMPANY_NAME) + "\\" + res::LoadString(IDS_APP_TITLE) + "\\" + section;
 }
 
-// The profile calls create the section's key on every call, reads included.
-class ProfileKey {
- public:
-  explicit ProfileKey(const std::string& section) {
-    ok_ = CreateRegistryKey(SectionKey(section), key_) == RegResult::Success;
-  }
-  ~ProfileKey() { CloseRegistryKey(key_); }
-  ProfileKey(const ProfileKey&) = delete;
-  ProfileKey& operator=(const ProfileKey&) = delete;
-
-  [[nodiscard]] bool ok() const { return ok_; }
-  [[nodiscard]] const RegKey& key() const { return key_; }
-
- private:
-  RegKey key_;
-  bool ok_ = false;
-};
-
 bool IsStringType(std::uint32_t type) {
   return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// A string value of any type, up to its first NUL.
+std::string StringFrom(const RegValue* value, const std::string& defaultValue) {
+  return value == nullptr ? defaultValue : value->data.substr(0, value->data.find('\0'));
+}
+
+// Fewer than four bytes would leave part of the number undefined, and the bytes of a text such as
+// "123" are no number the user meant: both give the default, as a missing value does.
+int IntFrom(const RegValue* value, int defaultValue) {
+  if (value == nullptr || value->data.size() != 4 || IsStringType(value->type)) {
+    return defaultValue;
+  }
+  std::uint32_t number = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    number |= static_cast<std::uint32_t>(static_cast<unsigned char>(value->data[i])) << (8 * i);
+  }
+  return static_cast<int>(number);
+}
+
+// Only a REG_MULTI_SZ value is a list; anything else leaves it empty.
+bool ListFrom(const RegValue* value, std::vector<std::string>& list) {
+  list.clear();
+  if (value == nullptr || value->type != REG_MULTI_SZ) {
+    return false;
+  }
+  list = SplitMultiString(value->data);
+  return true;
+}
+
+// Stored as a C string, so a NUL inside value ends it, as on Windows.
+std::string StringData(const std::string& value) {
+  std::string data = value.substr(0, value.find('\0'));
+  data += '\0';
+  return data;
+}
+
+std::string IntData(int value) {
+  const auto number = static_cast<std::uint32_t>(value);
+  std::string data;
+  for (int i = 0; i < 4; ++i) {
+    data += static_cast<char>((number >> (8 * i)) & 0xFFu);
+  }
+  return data;
+}
+
+// The value of that name in the section's key, or nullptr.
+const RegValue* Find(const RegDocument& document, const std::string& section, const std::string& name) {
+  const RegSection* found = FindRegSection(document, RegKeyPath(SectionKey(section)));
+  return found != nullptr ? FindRegValue(*found, name) : nullptr;
+}
+
+// One load: the profile calls create the section's key on every call, reads included, so a load
+// does too when it has the store's lock; then read hands the document over to be read.
+bool LoadSection(const std::string& section, const std::function<void(const RegDocument&)>& read) {
+  const std::string key = SectionKey(section);
+  return ChangeRegistryStore(RegistryFilePath(), kLoadLockWait, RegLockMissed::ReadOnly,
+                             [&](RegDocument& document, bool mayChange) {
+                               bool changed = false;
+                               if (mayChange && !RegKeyExists(document, key)) {
+                                 document.sections.push_back({RegKeyPath(key), {}, {}});
+                                 changed = true;
+                               }
+                               read(document);
+                               return changed;
+                             }) == RegResult::Success;
+}
+
+// One save of values into the section's key, which must exist unless createKey.
+bool SaveSection(const std::string& section, std::vector<RegValue> values, bool createKey) {
+  const std::string key = SectionKey(section);
+  if (!createKey) {
+    // Looking first, without the lock, makes no folder and no lock file for a key that is not there.
+    RegDocument document;
+    if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success || !RegKeyExists(document, key)) {
+      return false;
+    }
+  }
+  bool keyMissing = false;
+  const RegResult result =
+      ChangeRegistryStore(RegistryFilePath(), kChangeLockWait, RegLockMissed::Fail, [&](RegDocument& document, bool) {
+        if (!createKey && !RegKeyExists(document, key)) {
+          keyMissing = true;
+          return false;
+        }
+        bool changed = false;
+        for (RegValue& value : values) {
+          changed = PutRegValue(document, key, value.name, value.type, std::move(value.data)) || changed;
+        }
+        return changed;
+      });
+  return result == RegResult::Success && !keyMissing;
 }
 
 }  // namespace
 
 std::string GetProfileString(const std::string& section, const std::string& entry, const std::string& defaultValue) {
   try {
-    const ProfileKey profile(section);
-    std::uint32_t type = REG_NONE;
-    std::string data;
-    if (!profile.ok() || QueryRegistryValue(profile.key(), entry, type, data) != RegResult::Success) {
-      return defaultValue;
-    }
-    return data.substr(0, data.find('\0'));
+    std::string value = defaultValue;
+    LoadSection(section,
+                [&](const RegDocument& document) { value = StringFrom(Find(document, section, entry), value); });
+    return value;
   } catch (...) {
     return defaultValue;
   }
@@ -62,20 +143,9 @@ std::string GetProfileString(const std::string& section, const std::string& entr
 
 int GetProfileInt(const std::string& section, const std::string& entry, int defaultValue) {
   try {
-    const ProfileKey profile(section);
-    std::uint32_t type = REG_NONE;
-    std::string data;
-    // Fewer than four bytes would leave part of the number undefined, and the bytes of a text such as
-    // "123" are no number the user meant: both give the default, as a missing value does.
-    if (!profile.ok() || QueryRegistryValue(profile.key(), entry, type, data) != RegResult::Success ||
-        data.size() != 4 || IsStringType(type)) {
-      return defaultValue;
-    }
-    std::uint32_t number = 0;
-    for (size_t i = 0; i < 4; ++i) {
-      number |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
-    }
-    return static_cast<int>(number);
+    int value = defaultValue;
+    LoadSection(section, [&](const RegDocument& document) { value = IntFrom(Find(document, section, entry), value); });
+    return value;
   } catch (...) {
     return defaultValue;
   }
@@ -83,11 +153,7 @@ int GetProfileInt(const std::string& section, const std::string& entry, int defa
 
 bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) {
   try {
-    const ProfileKey profile(section);
-    // Stored as a C string, so a NUL inside value ends it, as on Windows.
-    std::string data = value.substr(0, value.find('\0'));
-    data += '\0';
-    return profile.ok() && SetRegistryValue(profile.key(), entry, REG_SZ, data) == RegResult::Success;
+    return SaveSection(section, {{entry, REG_SZ, StringData(value)}}, true);
   } catch (...) {
     return false;
   }
@@ -95,13 +161,7 @@ bool WriteProfileString(const std::string& section, const std::string& entry, co
 
 bool WriteProfileInt(const std::string& section, const std::string& entry, int value) {
   try {
-    const ProfileKey profile(section);
-    const auto number = static_cast<std::uint32_t>(value);
-    std::string data;
-    for (int i = 0; i < 4; ++i) {
-      data += static_cast<char>((number >> (8 * i)) & 0xFFu);
-    }
-    return profile.ok() && SetRegistryValue(profile.key(), entry, REG_DWORD, data) == RegResult::Success;
+    return SaveSection(section, {{entry, REG_DWORD, IntData(value)}}, true);
   } catch (...) {
     return false;
   }
@@ -109,14 +169,7 @@ bool WriteProfileInt(const std::string& section, const std::string& entry, int v
 
 bool SaveStringList(const std::string& section, const std::string& valueName, const std::vector<std::string>& list) {
   try {
-    const std::string data = JoinMultiString(list);
-    RegKey key;
-    if (OpenRegistryKey(SectionKey(section), RegAccess::Write, key) != RegResult::Success) {
-      return false;
-    }
-    const bool written = SetRegistryValue(key, valueName, REG_MULTI_SZ, data) == RegResult::Success;
-    CloseRegistryKey(key);
-    return written;
+    return SaveSection(section, {{valueName, REG_MULTI_SZ, JoinMultiString(list)}}, false);
   } catch (...) {
     return false;
   }
@@ -125,18 +178,13 @@ bool SaveStringList(const std::string& section, const std::string& valueName, co
 bool LoadStringList(const std::string& section, const std::string& valueName, std::vector<std::string>& list) {
   list.clear();
   try {
-    RegKey key;
-    if (OpenRegistryKey(SectionKey(section), RegAccess::Read, key) != RegResult::Success) {
+    // The list routines only open the key: they never create it, and need no lock.
+    RegDocument document;
+    const std::string key = SectionKey(section);
+    if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success || !RegKeyExists(document, key)) {
       return false;
     }
-    std::uint32_t type = REG_NONE;
-    std::string data;
-    const bool read = QueryRegistryValue(key, valueName, type, data) == RegResult::Success && type == REG_MULTI_SZ;
-    CloseRegistryKey(key);
-    if (read) {
-      list = SplitMultiString(data);
-    }
-    return read;
+    return ListFrom(Find(document, section, valueName), list);
   } catch (...) {
     list.clear();
     return false;
@@ -144,31 +192,65 @@ bool LoadStringList(const std::string& section, const std::string& valueName, st
 }
 
 void LoadSettings(Job& job) {
-  job.blockText = GetProfileString(kSettingsSection, kTextEntry, job.blockText);
-  job.outputFile = GetProfileString(kSettingsSection, kOutputFileEntry, job.outputFile);
-  job.append = GetProfileInt(kSettingsSection, kAppendEntry, job.append);
-  job.repeatCount = GetProfileInt(kSettingsSection, kRepeatCountEntry, job.repeatCount);
-  LoadStringList(kSettingsSection, kValueNamesEntry, job.tags);
-  LoadStringList(kSettingsSection, kValuesEntry, job.values);
-  // The dialog addresses both lists with one index: a value text missing (from a list written by
-  // another program, or cut short) is an empty one, and a value text without a tag has no variable.
+  const Job defaults = job;
   try {
+    for (const Setting& setting : kSettings) {
+      if (const auto* list = std::get_if<std::vector<std::string> Job::*>(&setting.member)) {
+        (job.**list).clear();  // emptied even when nothing can be read
+      }
+    }
+    LoadSection(kSettingsSection, [&](const RegDocument& document) {
+      for (const Setting& setting : kSettings) {
+        const RegValue* value = Find(document, kSettingsSection, setting.name);
+        std::visit(
+            [&](auto member) {
+              using Type = std::remove_reference_t<decltype(job.*member)>;
+              if constexpr (std::is_same_v<Type, std::string>) {
+                job.*member = StringFrom(value, job.*member);
+              } else if constexpr (std::is_same_v<Type, int>) {
+                job.*member = IntFrom(value, job.*member);
+              } else {
+                ListFrom(value, job.*member);
+              }
+            },
+            setting.member);
+      }
+    });
+    // The dialog addresses both lists with one index: a value text missing (from a list written by
+    // another program, or cut short) is an empty one, and a value text without a tag has no variable.
     job.values.resize(job.tags.size());
   } catch (...) {
+    // Out of memory on a huge list: the defaults, with no variables, rather than half a job.
+    job = defaults;
     job.tags.clear();
     job.values.clear();
   }
 }
 
 bool SaveSettings(const Job& job) {
-  // Each call runs even when an earlier one failed, so as much as possible is kept.
-  bool saved = WriteProfileString(kSettingsSection, kTextEntry, job.blockText);
-  saved = WriteProfileString(kSettingsSection, kOutputFileEntry, job.outputFile) && saved;
-  saved = WriteProfileInt(kSettingsSection, kAppendEntry, job.append) && saved;
-  saved = WriteProfileInt(kSettingsSection, kRepeatCountEntry, job.repeatCount) && saved;
-  saved = SaveStringList(kSettingsSection, kValueNamesEntry, job.tags) && saved;
-  saved = SaveStringList(kSettingsSection, kValuesEntry, job.values) && saved;
-  return saved;
+  try {
+    std::vector<RegValue> values;
+    values.reserve(std::size(kSettings));
+    for (const Setting& setting : kSettings) {
+      std::visit(
+          [&](auto member) {
+            using Type = std::remove_cvref_t<decltype(job.*member)>;
+            if constexpr (std::is_same_v<Type, std::string>) {
+              values.push_back({setting.name, REG_SZ, StringData(job.*member)});
+            } else if constexpr (std::is_same_v<Type, int>) {
+              values.push_back({setting.name, REG_DWORD, IntData(job.*member)});
+            } else {
+              values.push_back({setting.name, REG_MULTI_SZ, JoinMultiString(job.*member)});
+            }
+          },
+          setting.member);
+    }
+    // All six in one replace of the file: a kill, a full disk or another copy saving at the same
+    // moment leaves the old job or this one, never a mix.
+    return SaveSection(kSettingsSection, std::move(values), true);
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace kelvane

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/atomic_replace.h"
 #include "platform/clipboard.h"
-#include "platform/registry.h"
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "res/resource_script.h"

@@ -1,5 +1,5 @@
 // Faults a user's machine can throw at a run: full disks, folders in the way, locked files, no file
-// descriptors left, an unusable temporary or settings folder, damaged and half-written settings.
+// descriptors left, an unusable temporary folder. (The settings' own are in settings_faults_test.cpp.)
 // Each ends in the standard error report or exit status, and loses nothing that was there.
 //
 // The tests run as root in CI, where permissions do not stop anyone: faults come from files where
@@ -29,8 +29,7 @@
 #include <thread>
 
 #include "engine/duplicate.h"
-#include "platform/registry.h"
-#include "settings/settings.h"
+#include "fault_support.h"
 #include "support/test_support.h"
 
 namespace kelvane {
@@ -41,7 +40,10 @@ using test::CliPath;
 using test::CliResult;
 using test::ExecCli;
 using test::Exists;
+using test::FillUp;
 using test::ListDir;
+using test::LockHolder;
+using test::Mount;
 using test::ReadFile;
 using test::RecordingMessageBox;
 using test::RunCli;
@@ -54,48 +56,6 @@ using testing::MatchesRegex;
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
-
-// A process of its own that holds an exclusive lock on path until the object goes.
-class LockHolder {
- public:
-  explicit LockHolder(const std::string& path) {
-    int ready[2], release[2];
-    if (::pipe(ready) != 0 || ::pipe(release) != 0) {
-      return;
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(release[1]);
-      const int fd = ::open(path.c_str(), O_RDONLY);
-      const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-      (void)!::write(ready[1], &ok, 1);
-      char ignored;
-      (void)!::read(release[0], &ignored, 1);  // returns once the parent closes its end
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(release[0]);
-    release_ = release[1];
-    char ok = 'n';
-    locked_ = ::read(ready[0], &ok, 1) == 1 && ok == 'y';
-    ::close(ready[0]);
-  }
-  ~LockHolder() {
-    ::close(release_);
-    if (pid_ > 0) {
-      WaitStatus(pid_);
-    }
-  }
-  LockHolder(const LockHolder&) = delete;
-  LockHolder& operator=(const LockHolder&) = delete;
-  [[nodiscard]] bool locked() const { return locked_; }
-
- private:
-  pid_t pid_ = -1;
-  int release_ = -1;
-  bool locked_ = false;
-};
 
 // The lowest descriptor number that a new open would get.
 int LowestFreeDescriptor() {
@@ -131,78 +91,6 @@ class NoDescriptorsLeft {
  private:
   rlimit saved_{};
 };
-
-// Mounts live in a mount namespace of this test process alone: nothing outside sees them, and they
-// go with the process. Entering one needs root (CAP_SYS_ADMIN); without it those tests are skipped.
-bool InPrivateMountNamespace() {
-  static const bool entered =
-      ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-  return entered;
-}
-
-class Mount {
- public:
-  // A tmpfs of about size bytes at folder.
-  static std::optional<Mount> Tmpfs(const std::string& folder, size_t size) {
-    const std::string options = "size=" + std::to_string(size);
-    if (!InPrivateMountNamespace() || ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) {
-      return std::nullopt;
-    }
-    return Mount(folder);
-  }
-  // folder, read-only from here on.
-  static std::optional<Mount> ReadOnly(const std::string& folder) {
-    if (!InPrivateMountNamespace() || ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-      return std::nullopt;
-    }
-    Mount mount(folder);
-    if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
-      return std::nullopt;
-    }
-    return mount;
-  }
-  Mount(Mount&& other) noexcept : folder_(std::exchange(other.folder_, {})) {}
-  Mount& operator=(Mount&&) = delete;
-  ~Mount() {
-    if (!folder_.empty()) {
-      ::umount2(folder_.c_str(), MNT_DETACH);
-    }
-  }
-
- private:
-  explicit Mount(std::string folder) : folder_(std::move(folder)) {}
-  std::string folder_;
-};
-
-// Fills the file system that holds folder until not one more byte fits.
-void FillUp(const std::string& folder) {
-  const int fd = ::open((folder + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  ASSERT_GE(fd, 0);
-  const std::string chunk(4096, 'f');
-  while (::write(fd, chunk.data(), chunk.size()) > 0) {
-  }
-  while (::write(fd, chunk.data(), 1) > 0) {
-  }
-  ::close(fd);
-}
-
-#define SKIP_WITHOUT_MOUNTS(mount)                                                          \
-  if (!(mount)) {                                                                           \
-    GTEST_SKIP() << "no mount namespace of our own (needs root): " << std::strerror(errno); \
-  }
-
-}  // namespace
-
-void PrintTo(const Job& job, std::ostream* os) {
-  *os << testing::PrintToString(job.blockText) << ", " << testing::PrintToString(job.outputFile) << ", append "
-      << job.append << ", repeat " << job.repeatCount << ", tags " << testing::PrintToString(job.tags) << ", values "
-      << testing::PrintToString(job.values);
-}
-
-namespace {
-
-const Job kSavedJob{
-    "Hi NAME #N\r\n", "/srv/out/list.txt", 1, 3, {"name", "#n"}, {"Ann\r\nBob\r\nCy", "%%count1%03d%%"}};
 
 // ---------------------------------------------------------------------------------------------
 // Output files
@@ -431,163 +319,6 @@ TEST(temp_folder_fault_test, a_read_only_temporary_folder_is_reported_once_and_t
   SKIP_WITHOUT_MOUNTS(readOnly);
   ExpectClipboardRunFails(dir.path(), "Access to " + dir.path() + "/KVXXXXXX.tmp was denied.");
   EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{});
-}
-
-// ---------------------------------------------------------------------------------------------
-// Settings
-
-class settings_fault_test : public testing::Test {
- protected:
-  std::string Folder() const { return home_.File("Orvalle Software Inc."); }
-  std::string File() const { return Folder() + "/Kelvane.reg"; }
-  static Job Loaded() {
-    Job job;
-    LoadSettings(job);
-    return job;
-  }
-  std::vector<std::string> TempFiles() const {
-    std::vector<std::string> found;
-    for (const std::string& name : ListDir(Folder())) {
-      if (name.starts_with(".Kelvane.reg.")) found.push_back(name);
-    }
-    return found;
-  }
-
-  TempDir home_;
-  ScopedEnv config_{"XDG_CONFIG_HOME", home_.path().c_str()};
-};
-
-TEST_F(settings_fault_test, an_unusable_settings_location_gives_the_defaults_silently_and_destroys_nothing) {
-  const std::string configFile = home_.File("config");
-  const struct {
-    const char* what;
-    std::function<void()> arrange;
-    std::string configHome;
-    std::function<bool()> intact;
-  } cases[] = {
-      {"the settings folder is a file", [&] { WriteFile(Folder(), "in the way"); }, home_.path(),
-       [&] { return ReadFile(Folder()) == "in the way"; }},
-      {"the settings file is a folder", [&] { std::filesystem::create_directories(File() + "/inside"); }, home_.path(),
-       [&] { return std::filesystem::is_directory(File() + "/inside"); }},
-      {"the configuration home is a file", [&] { WriteFile(configFile, "in the way"); }, configFile,
-       [&] { return ReadFile(configFile) == "in the way"; }},
-      {"the configuration home is /proc", [] {}, "/proc", [] { return !Exists("/proc/Orvalle Software Inc."); }},
-      {"the configuration home is /sys", [] {}, "/sys", [] { return !Exists("/sys/Orvalle Software Inc."); }},
-  };
-  for (const auto& c : cases) {
-    std::filesystem::remove_all(Folder());
-    c.arrange();
-    const ScopedEnv config("XDG_CONFIG_HOME", c.configHome.c_str());
-    EXPECT_EQ(Loaded(), Job{}) << c.what;
-    EXPECT_FALSE(SaveSettings(kSavedJob)) << c.what;
-    EXPECT_EQ(Loaded(), Job{}) << c.what;
-    EXPECT_TRUE(c.intact()) << c.what;
-  }
-}
-
-TEST_F(settings_fault_test, a_read_only_settings_folder_still_loads_and_keeps_its_file) {
-  ASSERT_TRUE(SaveSettings(kSavedJob));
-  const std::string before = ReadFile(File());
-  const auto readOnly = Mount::ReadOnly(Folder());
-  SKIP_WITHOUT_MOUNTS(readOnly);
-  EXPECT_EQ(Loaded(), kSavedJob);
-  EXPECT_FALSE(SaveSettings(Job{"changed", "", 0, 9, {}, {}}));
-  EXPECT_EQ(ReadFile(File()), before);
-  EXPECT_EQ(Loaded(), kSavedJob);
-}
-
-TEST_F(settings_fault_test, a_full_disk_fails_the_save_quietly_and_keeps_the_old_file) {
-  std::filesystem::create_directories(Folder());
-  const auto disk = Mount::Tmpfs(Folder(), 64 * 1024);
-  SKIP_WITHOUT_MOUNTS(disk);
-  ASSERT_TRUE(SaveSettings(kSavedJob));
-  const std::string before = ReadFile(File());
-  FillUp(Folder());
-  EXPECT_FALSE(SaveSettings(Job{std::string(20000, 'x'), "", 0, 9, {}, {}}));
-  EXPECT_EQ(ReadFile(File()), before);
-  EXPECT_EQ(Loaded(), kSavedJob);
-  EXPECT_EQ(TempFiles(), std::vector<std::string>{});
-}
-
-TEST_F(settings_fault_test, a_file_cut_off_in_a_value_loads_what_is_whole_and_is_kept_before_the_rewrite) {
-  ASSERT_TRUE(SaveSettings(kSavedJob));
-  const std::string whole = ReadFile(File());
-  // Each value in turn, cut in the middle of its data: it and everything after take their defaults.
-  const char* names[] = {"Text", "Output File", "Append", "Repeat Count", "Value Names", "Values"};
-  for (size_t cut = 0; cut < std::size(names); ++cut) {
-    const size_t line = whole.find("\""s + names[cut] + "\"=");
-    ASSERT_NE(line, std::string::npos) << names[cut];
-    const size_t data = whole.find('=', line) + 1;
-    const size_t next = cut + 1 < std::size(names) ? whole.find("\""s + names[cut + 1] + "\"=") : whole.size() - 2;
-    const std::string truncated = whole.substr(0, data + (next - data) / 2);
-
-    std::filesystem::remove_all(Folder());
-    std::filesystem::create_directories(Folder());
-    WriteFile(File(), truncated);
-    Job expected;
-    if (cut > 0) expected.blockText = kSavedJob.blockText;
-    if (cut > 1) expected.outputFile = kSavedJob.outputFile;
-    if (cut > 2) expected.append = kSavedJob.append;
-    if (cut > 3) expected.repeatCount = kSavedJob.repeatCount;
-    if (cut > 4) {
-      expected.tags = kSavedJob.tags;
-      expected.values = {"", ""};  // a value text for every tag
-    }
-    const Job loaded = Loaded();
-    EXPECT_EQ(loaded, expected) << "cut in " << names[cut] << ":\n" << truncated;
-    EXPECT_EQ(ReadFile(File()), truncated) << "loading rewrote the file";
-
-    ASSERT_TRUE(SaveSettings(loaded)) << names[cut];
-    EXPECT_EQ(ReadFile(File() + ".bad"), truncated) << "cut in " << names[cut];
-    EXPECT_TRUE(ParseRegFile(ReadFile(File())).issues.empty()) << names[cut];
-    EXPECT_EQ(Loaded(), loaded) << names[cut];
-  }
-}
-
-TEST_F(settings_fault_test, a_save_killed_before_its_rename_leaves_the_old_file_whole) {
-  ASSERT_TRUE(SaveSettings(kSavedJob));
-  const std::string before = ReadFile(File());
-  // Big enough that writing the temporary file takes a while, so the kill lands in the middle.
-  const Job huge{std::string(16 << 20, 'x'), "", 0, 2, {}, {}};
-  bool killedMidWrite = false;
-  for (int attempt = 0; attempt < 5 && !killedMidWrite; ++attempt) {
-    const pid_t writer = ::fork();
-    if (writer == 0) {
-      SaveSettings(huge);
-      ::_exit(0);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    bool writing = false;
-    while (!writing && std::chrono::steady_clock::now() < deadline) {
-      for (const std::string& name : TempFiles()) {
-        struct stat info {};
-        writing = writing || (::stat((Folder() + "/" + name).c_str(), &info) == 0 && info.st_size > 0);
-      }
-      int status = 0;
-      if (!writing && ::waitpid(writer, &status, WNOHANG) == writer) {
-        break;  // the save finished before it was caught
-      }
-    }
-    ::kill(writer, SIGKILL);
-    WaitStatus(writer);
-    // The temporary file is still there only when the writer died before renaming it.
-    killedMidWrite = writing && !TempFiles().empty();
-    if (killedMidWrite) {
-      EXPECT_EQ(ReadFile(File()), before);
-      EXPECT_TRUE(ParseRegFile(ReadFile(File())).issues.empty());
-      EXPECT_EQ(Loaded(), kSavedJob);
-    } else {
-      ASSERT_TRUE(SaveSettings(kSavedJob));  // start again from the old file
-    }
-    for (const std::string& name : TempFiles()) {
-      std::filesystem::remove(Folder() + "/" + name);
-    }
-  }
-  ASSERT_TRUE(killedMidWrite) << "no kill landed between writing and renaming";
-  // The dead writer's lock went with it: the next save goes through.
-  const Job next{"next", "", 0, 4, {"t"}, {"v"}};
-  EXPECT_TRUE(SaveSettings(next));
-  EXPECT_EQ(Loaded(), next);
 }
 
 }  // namespace

@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 
+#include "faults/fault_support.h"
 #include "support/test_support.h"
 
 namespace kelvane {
@@ -100,6 +103,8 @@ TEST(reg_file_test, reads_what_regedit_and_people_write) {
       // A key named twice is one key, as importing the file makes it.
       {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"A\"=\"1\"\n[HKEY_CURRENT_USER\\k]\n\"B\"=\"2\"\n",
        out + "\"A\"=\"1\"\r\n\"B\"=\"2\"\r\n\r\n"},
+      // A byte split across a continuation, as a hand edit may leave it.
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"A\"=hex:61,6\\\n 2, \\\n\n", out + "\"A\"=hex:61,62\r\n\r\n"},
       {"REGEDIT4\n; about\n[HKEY_CURRENT_USER\\K]\n; mine\n",
        "REGEDIT4\r\n\r\n; about\r\n\r\n" + out.substr(12) + "; mine\r\n\r\n"},
   };
@@ -142,6 +147,33 @@ TEST(reg_file_test, unreadable_lines_are_listed_and_the_rest_is_used) {
   EXPECT_EQ(ParseRegFile("REGEDIT4\n" + good + "\"Good\"=\"later\"\n").document.sections[0].values[0].data, "later\0"s);
 }
 
+TEST(reg_file_test, huge_values_round_trip_exactly) {
+  std::string bytes;
+  for (int i = 0; i < 1'000'000; ++i) {
+    bytes += static_cast<char>(i * 7 % 256);
+  }
+  const std::vector<std::string> lines(100'000, "Name \xC3\xA9\r\n");
+  const RegDocument document{
+      {},
+      {{"HKEY_CURRENT_USER\\K",
+        {},
+        {{"A long name that takes most of the first line before its data starts", REG_BINARY, bytes},
+         {"Values", REG_MULTI_SZ, JoinMultiString(lines)},
+         {"Text", REG_SZ, bytes + '\0'}}}}};
+  const std::string text = FormatRegFile(document);
+  const RegParseResult back = ParseRegFile(text);
+  EXPECT_TRUE(back.issues.empty());
+  EXPECT_TRUE(back.document == document);
+  // Every line stays within regedit's width.
+  size_t longest = 0;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find("\r\n", start);
+    longest = std::max(longest, end - start);
+    start = end + 2;
+  }
+  EXPECT_LE(longest, 80U);
+}
+
 TEST(multi_string_test, every_element_up_to_the_final_terminator) {
   const struct {
     std::string data;
@@ -168,6 +200,21 @@ TEST(multi_string_test, every_element_up_to_the_final_terminator) {
   EXPECT_EQ(JoinMultiString({"a", "", "c"}), "a\0\0c\0\0"s);
   EXPECT_EQ(JoinMultiString({}), "\0"s);
   EXPECT_EQ(JoinMultiString({"a\0b"s, "c"}), "a\0c\0\0"s);  // elements stay aligned
+}
+
+TEST(atomic_replace_test, only_its_own_temporary_names_count_as_left_behind) {
+  const struct {
+    const char* name;
+    bool temporary;
+  } cases[] = {
+      {".Kelvane.reg.a1B2c3", true},   {".Kelvane.reg.ZZZZZZ", true},  {".Kelvane.reg.a1B2c", false},
+      {".Kelvane.reg.a1B2c3d", false}, {".Kelvane.reg.a1-2c3", false}, {"Kelvane.reg.a1B2c3", false},
+      {".Kelvane.reg.lock", false},    {".Other.reg.a1B2c3", false},   {".Kelvane.regXa1B2c3", false},
+      {"Kelvane.reg", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsReplacementTempName("Kelvane.reg", c.name), c.temporary) << c.name;
+  }
 }
 
 class registry_test : public testing::Test {
@@ -345,6 +392,42 @@ TEST_F(registry_test, atomic_replace_keeps_the_mode_and_never_replaces_a_link) {
   EXPECT_EQ(ReplaceFileAtomically(home_.File("missing/file"), "x"), ENOENT);
   EXPECT_EQ(ReadFile(path), "new");
   EXPECT_EQ(ListDir(home_.path()), (std::vector<std::string>{"fresh", "link", "target"}));
+}
+
+TEST_F(registry_test, a_change_waits_for_the_lock_only_so_long_then_reads_or_fails) {
+  const std::string text =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvalle Software Inc.\\Kelvane\\Settings]\r\n"
+      "\"Text\"=\"stored\"\r\n\r\n";
+  WriteRegistry(text);
+  const auto addValue = [](RegDocument& document, bool mayChange) {
+    return mayChange && PutRegValue(document, kSettingsKey, "Added", REG_SZ, "x\0"s);
+  };
+  {
+    WriteFile(File() + ".lock", "");
+    const test::LockHolder other(File() + ".lock");
+    ASSERT_TRUE(other.locked());
+    bool called = false;
+    EXPECT_EQ(ChangeRegistryStore(File(), std::chrono::milliseconds(50), RegLockMissed::Fail,
+                                  [&](RegDocument&, bool) { return called = true; }),
+              RegResult::IoError);
+    EXPECT_FALSE(called);
+    std::string seen;
+    bool couldChange = true;
+    EXPECT_EQ(ChangeRegistryStore(File(), std::chrono::milliseconds(50), RegLockMissed::ReadOnly,
+                                  [&](RegDocument& document, bool mayChange) {
+                                    couldChange = mayChange;
+                                    seen = FindRegValue(document.sections.at(0), "Text")->data;
+                                    return addValue(document, mayChange);
+                                  }),
+              RegResult::Success);
+    EXPECT_FALSE(couldChange);
+    EXPECT_EQ(seen, "stored\0"s);
+    EXPECT_EQ(ReadFile(File()), text);
+  }
+  // Once the other copy lets go, the change goes through, written once.
+  EXPECT_EQ(ChangeRegistryStore(File(), std::chrono::milliseconds(50), RegLockMissed::Fail, addValue),
+            RegResult::Success);
+  EXPECT_NE(ReadFile(File()).find("\"Added\"=\"x\"\r\n"), std::string::npos);
 }
 
 TEST_F(registry_test, a_settings_file_linked_from_elsewhere_is_replaced_where_it_lives) {

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,6 +94,21 @@ TEST_F(settings_test, every_setting_round_trips) {
     ASSERT_TRUE(SaveSettings(job));
     EXPECT_EQ(Loaded(), job) << job.blockText;
   }
+}
+
+TEST_F(settings_test, a_save_that_changes_nothing_leaves_the_file_alone) {
+  const Job job{"same", "", 1, 2, {"T"}, {"v"}};
+  ASSERT_TRUE(SaveSettings(job));
+  struct stat before {};
+  ASSERT_EQ(::stat(File().c_str(), &before), 0);
+  ASSERT_TRUE(SaveSettings(job));
+  EXPECT_EQ(Loaded(), job);
+  struct stat after {};
+  ASSERT_EQ(::stat(File().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // not replaced
+  ASSERT_TRUE(SaveSettings(Job{"changed", "", 1, 2, {"T"}, {"v"}}));
+  ASSERT_EQ(::stat(File().c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
 }
 
 TEST_F(settings_test, lists_are_stored_in_the_multi_string_layout) {

@@ -1,0 +1,197 @@
+// The recipe of GLib's g_file_set_contents and Qt's QSaveFile, plus what they skip: the new bytes go
+// to a file in the target's own folder, are synced, and are renamed over the target; then the folder
+// is synced. Where the file system offers it, the new file has no name until it is complete (O_TMPFILE),
+// so a process killed while writing leaves nothing behind.
+
+#include "platform/atomic_replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+
+#include "platform/descriptor_io.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr std::string_view kTempSuffixLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kTempSuffixLength = 6;
+constexpr int kNameAttempts = 100;
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name no other replace is likely to be using; a clash is retried.
+std::string TempName(const std::string& folder, const std::string& fileName) {
+  static std::atomic<std::uint64_t> counter = 0;
+  std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                       (static_cast<std::uint64_t>(::getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15U);
+  std::string name = folder + "/." + fileName + ".";
+  for (size_t i = 0; i < kTempSuffixLength; ++i) {
+    seed = seed * 6364136223846793005U + 1442695040888963407U;
+    name += kTempSuffixLetters[(seed >> 33) % kTempSuffixLetters.size()];
+  }
+  return name;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  [[nodiscard]] int get() const { return fd_; }
+  // Closes, reporting the error; EINTR means the descriptor is gone all the same.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result != 0 && errno != EINTR ? errno : 0;
+  }
+
+ private:
+  int fd_;
+};
+
+int WriteAndSync(int fd, mode_t mode, std::string_view bytes) {
+  if (::fchmod(fd, mode) != 0) {
+    return errno;
+  }
+  if (const int error = WriteFully(fd, bytes)) {
+    return error;
+  }
+  return ::fsync(fd) != 0 ? errno : 0;
+}
+
+// Gives the unnamed file a temporary name beside the target.
+int LinkUnnamed(int fd, const std::string& folder, const std::string& fileName, std::string& temp) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temp = TempName(folder, fileName);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return 0;
+    }
+    if (errno == EEXIST) {
+      continue;
+    }
+    // Without /proc, linking by descriptor needs a privilege that root has.
+    if (::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
+      return 0;
+    }
+    return errno == EEXIST ? EEXIST : errno;
+  }
+  return EEXIST;
+}
+
+// Writes bytes to a new file beside the target, named temp once it is complete and synced.
+int WriteTemporary(const std::string& folder, const std::string& fileName, mode_t mode, std::string_view bytes,
+                   std::string& temp) {
+  temp.clear();
+  Descriptor unnamed(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (unnamed.get() >= 0) {
+    int error = WriteAndSync(unnamed.get(), mode, bytes);
+    if (error == 0) {
+      error = LinkUnnamed(unnamed.get(), folder, fileName, temp);
+    }
+    if (error == 0 && (error = unnamed.Close()) != 0) {
+      ::unlink(temp.c_str());
+    }
+    if (error == 0 || (error != EPERM && error != ENOENT && error != EOPNOTSUPP && error != EXDEV)) {
+      return error;
+    }
+    temp.clear();  // the unnamed file could not be linked here: write a named one instead
+  } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    return errno;
+  }
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temp = TempName(folder, fileName);
+    Descriptor named(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+    if (named.get() < 0) {
+      if (errno == EEXIST) {
+        continue;
+      }
+      const int error = errno;
+      temp.clear();
+      return error;
+    }
+    int error = WriteAndSync(named.get(), mode, bytes);
+    if (const int closed = named.Close(); error == 0) {
+      error = closed;
+    }
+    if (error != 0) {
+      ::unlink(temp.c_str());
+      temp.clear();
+    }
+    return error;
+  }
+  temp.clear();
+  return EEXIST;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The rename is only durable once the folder's entry is on disk; some file systems cannot sync a
+// folder, and the file is in place by then, so failures are ignored.
+void SyncFolder(const std::string& folder) noexcept {
+  const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) {
+    ::fsync(fd.get());
+  }
+}
+
+bool IsReplacementTempName(std::string_view fileName, std::string_view name) {
+  if (name.size() != fileName.size() + 2 + kTempSuffixLength || !name.starts_with('.') ||
+      name.substr(1, fileName.size()) != fileName || name[fileName.size() + 1] != '.') {
+    return false;
+  }
+  return name.substr(fileName.size() + 2).find_first_not_of(kTempSuffixLetters) == std::string_view::npos;
+}
+
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes) noexcept {
+  try {
+    mode_t mode = 0600;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+      if (!S_ISREG(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+      }
+      mode = info.st_mode & 07777;
+    } else if (errno != ENOENT) {
+      return errno;
+    }
+    const std::string folder = FolderOf(path);
+    std::string temp;
+    if (const int error = WriteTemporary(folder, BaseName(path), mode, bytes, temp)) {
+      return error;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(temp.c_str());
+      return error;
+    }
+    SyncFolder(folder);
+    return 0;
+  } catch (...) {
+    return ENOMEM;
+  }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,23 @@
+// Replacing a file whole: a crash, a kill or a full disk leaves its old bytes or its new ones.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// Replaces or creates the regular file at path with bytes, keeping its mode (new files get 0600);
+// never replaces anything but a regular file. 0 or the errno of the step that failed.
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes) noexcept;
+
+// Whether name is a temporary file that ReplaceFileAtomically makes beside the file named fileName
+// (".<fileName>.XXXXXX"): one left by a process killed in the middle of a replace, if none is running.
+bool IsReplacementTempName(std::string_view fileName, std::string_view name);
+
+// The folder part of a path: "." without a slash, "/" for a file in the root.
+std::string FolderOf(const std::string& path);
+
+// Makes the last rename or link in folder durable, where the file system can.
+void SyncFolder(const std::string& folder) noexcept;
+
+}  // namespace kelvane

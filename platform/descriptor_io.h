@@ -1,0 +1,15 @@
+// The read and write loops over a file descriptor that every file in the program goes through.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// Writes every byte, going on after interrupted and short writes; 0 or the errno that stopped it.
+int WriteFully(int fd, std::string_view bytes) noexcept;
+
+// Reads from fd to its end into bytes, which it replaces; 0 or the errno that stopped it.
+int ReadFully(int fd, std::string& bytes);
+
+}  // namespace kelvane
