@@ -9,10 +9,14 @@
 
 namespace kelvane {
 
-int WriteFully(int fd, std::string_view bytes) noexcept {
+int WriteFully(int fd, std::string_view bytes, const std::atomic<bool>* stop) noexcept {
   while (!bytes.empty()) {
+    if (stop != nullptr && stop->load()) {
+      return EINTR;
+    }
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
+      // A signal: the loop looks at the stop flag before it writes on.
       if (errno == EINTR) {
         continue;
       }

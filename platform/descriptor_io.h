@@ -1,13 +1,15 @@
 // The read and write loops over a file descriptor that every file in the program goes through.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
 namespace kelvane {
 
 // Writes every byte, going on after interrupted and short writes; 0 or the errno that stopped it.
-int WriteFully(int fd, std::string_view bytes) noexcept;
+// Once *stop is set, a write that a signal interrupted does not go on: the result is then EINTR.
+int WriteFully(int fd, std::string_view bytes, const std::atomic<bool>* stop = nullptr) noexcept;
 
 // Reads from fd to its end into bytes, which it replaces; 0 or the errno that stopped it.
 int ReadFully(int fd, std::string& bytes);

@@ -1,6 +1,8 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <utility>
 
 #include "platform/descriptor_io.h"
@@ -26,6 +29,55 @@ void CloseQuietly(int fd) {
   }
 }
 
+// "No sharing" holds against programs that lock with flock and against those that lock with fcntl
+// or lockf: on Linux neither kind sees the other, so both are taken. The fcntl lock is an open file
+// description lock, which belongs to this open, as a flock does, not to the whole process.
+void Lock(int fd, bool exclusive, const std::string& path) {
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    ThrowFileError(errno, path);
+  }
+  struct flock whole {};
+  whole.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  whole.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+    const int error = errno;
+    if (error == EACCES || error == EAGAIN) {
+      ThrowFileError(EWOULDBLOCK, path);
+    }
+    // A kernel or file system without such locks still has the flock.
+    if (error != EINVAL && error != EOPNOTSUPP) {
+      ThrowFileError(error, path);
+    }
+  }
+}
+
+// The signal File::Interrupt() sends: ignored by default, so a stray one harms nothing, and caught
+// by a handler that does nothing but, installed without SA_RESTART, makes a blocked write return.
+constexpr int kInterruptSignal = SIGURG;
+
+extern "C" void IgnoreInterrupt(int) {}
+
+void CatchInterruptSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction action {};
+    action.sa_handler = IgnoreInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(kInterruptSignal, &action, nullptr);
+  });
+}
+
+std::string TempFolder() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string folder = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  while (folder.size() > 1 && folder.back() == '/') {
+    folder.pop_back();
+  }
+  return folder + (folder == "/" ? "" : "/");
+}
+
+constexpr char kTempPattern[] = "KVXXXXXX.tmp";
+
 }  // namespace
 
 File::File(File&& other) noexcept
@@ -38,6 +90,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     CloseQuietly(fd_);
     fd_ = std::exchange(other.fd_, -1);
+    interrupted_ = other.interrupted_.load();
     path_ = std::move(other.path_);
     buffer_ = std::move(other.buffer_);
     bytesWritten_ = other.bytesWritten_;
@@ -51,23 +104,26 @@ File::~File() {
 
 File File::Open(const std::string& path, Mode mode) {
   int flags = O_CLOEXEC | O_NOCTTY;
-  int lock = LOCK_EX;
+  bool exclusive = true;
   switch (mode) {
     case Mode::CreateWrite: flags |= O_WRONLY | O_CREAT; break;
     case Mode::OpenWrite: flags |= O_WRONLY; break;
     case Mode::CreateReadWrite: flags |= O_RDWR | O_CREAT; break;
     case Mode::Read:
       flags |= O_RDONLY;
-      lock = LOCK_SH;
+      exclusive = false;
       break;
   }
-  // O_NONBLOCK keeps a FIFO without a reader from hanging the program; it is cleared below.
-  const int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
+  // A FIFO without a reader fails to open for writing at once (ENXIO) rather than hang the program;
+  // O_NONBLOCK is cleared below. Reading one waits for its writer, as cat does: without the wait,
+  // a FIFO whose writer has not come yet would read as empty.
+  const bool writing = mode != Mode::Read;
+  const int fd = ::open(path.c_str(), writing ? flags | O_NONBLOCK : flags, 0666);
   if (fd < 0) {
     ThrowFileError(errno, path);
   }
   File file(fd, path);
-  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  if (writing && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     ThrowFileError(errno, path);
   }
   struct stat info {};
@@ -76,8 +132,8 @@ File File::Open(const std::string& path, Mode mode) {
   }
   // Only a regular file is held exclusively: devices and pipes such as /dev/null are shared by
   // nature. The lock comes before any truncation, so a file that another opener holds keeps its bytes.
-  if (S_ISREG(info.st_mode) && ::flock(fd, lock | LOCK_NB) != 0) {
-    ThrowFileError(errno, path);
+  if (S_ISREG(info.st_mode)) {
+    Lock(fd, exclusive, path);
   }
   if ((mode == Mode::CreateWrite || mode == Mode::CreateReadWrite) && S_ISREG(info.st_mode) && info.st_size != 0 &&
       ::ftruncate(fd, 0) != 0) {
@@ -86,12 +142,34 @@ File File::Open(const std::string& path, Mode mode) {
   return file;
 }
 
+File File::CreateTemp() {
+  const std::string folder = TempFolder();
+  const std::string name = folder + kTempPattern;
+  // Without a name there is nothing for another user of a shared folder to swap or reopen.
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    // A file system without unnamed files: a named one, unlinked at once and never reopened.
+    std::string path = name;
+    fd = ::mkstemps(path.data(), 4);
+    if (fd >= 0) {
+      ::unlink(path.c_str());
+    }
+  }
+  if (fd < 0) {
+    ThrowFileError(errno, name);
+  }
+  return File(fd, name);
+}
+
 File File::Adopt(int fd, std::string name) {
   return File(fd, std::move(name));
 }
 
 void File::WriteOut(std::string_view data) {
-  if (const int error = WriteFully(fd_, data)) {
+  if (const int error = WriteFully(fd_, data, &interrupted_)) {
+    if (error == EINTR) {
+      throw WriteInterrupted();
+    }
     ThrowFileError(error, path_);
   }
 }
@@ -134,6 +212,27 @@ void File::SeekToEnd() {
   }
 }
 
+void File::Truncate() {
+  Flush();
+  if (::ftruncate(fd_, 0) != 0) {
+    ThrowFileError(errno, path_);
+  }
+  SeekToStart();
+}
+
+void File::SeekToStart() {
+  Flush();
+  if (::lseek(fd_, 0, SEEK_SET) < 0) {
+    ThrowFileError(errno, path_);
+  }
+}
+
+void File::Interrupt(std::thread& writer) {
+  CatchInterruptSignal();
+  interrupted_ = true;
+  ::pthread_kill(writer.native_handle(), kInterruptSignal);
+}
+
 void File::Close() {
   if (fd_ < 0) {
     return;
@@ -169,12 +268,7 @@ void RemoveFile(const std::string& path) noexcept {
 }
 
 std::string CreateTempFile() {
-  const char* tmpdir = std::getenv("TMPDIR");
-  std::string folder = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-  while (folder.size() > 1 && folder.back() == '/') {
-    folder.pop_back();
-  }
-  const std::string pattern = folder + (folder == "/" ? "" : "/") + "KVXXXXXX.tmp";
+  const std::string pattern = TempFolder() + kTempPattern;
   std::string path = pattern;
   const int fd = ::mkstemps(path.data(), 4);
   if (fd < 0) {

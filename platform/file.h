@@ -1,11 +1,20 @@
 // Binary files opened in the modes the program uses, with "no sharing" as an exclusive lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace kelvane {
+
+// Thrown by a write that File::Interrupt() stopped; what it wrote so far stays written.
+class WriteInterrupted : public std::exception {
+ public:
+  [[nodiscard]] const char* what() const noexcept override { return "write interrupted"; }
+};
 
 class File {
  public:
@@ -24,9 +33,14 @@ class File {
   // Closes the file without reporting errors; call Close() to have them reported.
   ~File();
 
-  // Opens path; throws FileException. A file locked by another opener is a sharing violation,
-  // and is never truncated.
+  // Opens path; throws FileException. A file locked by another opener (flock, fcntl or lockf) is a
+  // sharing violation, and is never truncated. Reading a FIFO waits for its writer, as cat does.
   static File Open(const std::string& path, Mode mode);
+
+  // A new, empty file without a name in the temporary folder ($TMPDIR, else /tmp), for reading
+  // and writing, readable only by the user; it goes when it is closed. Errors name it
+  // "<folder>/KVXXXXXX.tmp". Throws FileException.
+  static File CreateTemp();
 
   // Takes over an open descriptor, such as standard output, named for error reports.
   static File Adopt(int fd, std::string name);
@@ -35,12 +49,21 @@ class File {
   void Write(std::string_view data);
   // Writes out the buffer, then moves to the end of the file.
   void SeekToEnd();
+  // Writes out the buffer, then empties the file and moves to its start.
+  void Truncate();
+  // Writes out the buffer, then moves to the start of the file.
+  void SeekToStart();
   // Writes out the buffer.
   void Flush();
   // Writes out the buffer and closes, reporting any error of either; a second call does nothing.
   void Close();
   // Reads the rest of the file.
   std::string ReadAll();
+
+  // From another thread: makes a write of this file that blocks in writer (a stalled pipe or FIFO)
+  // fail with WriteInterrupted, and every later one. Call it again until writer is done with the
+  // file: a write that was about to start when the first call came may need a second.
+  void Interrupt(std::thread& writer);
 
   [[nodiscard]] bool IsOpen() const noexcept { return fd_ >= 0; }
   [[nodiscard]] const std::string& path() const noexcept { return path_; }
@@ -55,6 +78,7 @@ class File {
   void WriteOut(std::string_view data);
 
   int fd_ = -1;
+  std::atomic<bool> interrupted_ = false;
   std::string path_;
   std::string buffer_;
   std::uint64_t bytesWritten_ = 0;

@@ -62,6 +62,10 @@ FileException::FileException(FileCause cause, std::string fileName, int osError)
 FileCause CauseFromErrno(int error, const std::string& path) {
   switch (error) {
     case ENOENT: return !path.empty() && ParentExists(path) ? FileCause::FileNotFound : FileCause::BadPath;
+    // No device or address: a FIFO with no reader, say. Opening a named pipe that no one serves is
+    // "not found" on Windows too.
+    case ENXIO:
+    case ENODEV: return FileCause::FileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
     case ELOOP: return FileCause::BadPath;
@@ -77,6 +81,9 @@ FileCause CauseFromErrno(int error, const std::string& path) {
     case EMLINK: return FileCause::DirectoryFull;
     case ESPIPE: return FileCause::BadSeek;
     case EIO: return FileCause::HardIO;
+    // The reader of a pipe or socket went away: the output has ended.
+    case EPIPE:
+    case ECONNRESET: return FileCause::EndOfFile;
     case EWOULDBLOCK: return FileCause::SharingViolation;
     case ENOLCK: return FileCause::LockViolation;
     case ENOSPC:

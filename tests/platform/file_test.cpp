@@ -76,6 +76,8 @@ TEST(file_error_test, errno_maps_to_causes) {
       {EDQUOT, "x", FileCause::DiskFull},
       {EWOULDBLOCK, "x", FileCause::SharingViolation},
       {EIO, "x", FileCause::HardIO},
+      {ENXIO, "fifo", FileCause::FileNotFound},  // a FIFO with no reader
+      {EPIPE, "x", FileCause::EndOfFile},        // a reader that went away
       {EINVAL, "x", FileCause::Generic},
   };
   for (const auto& c : cases) {
