@@ -1,11 +1,23 @@
 #include "engine/background_writer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <utility>
 
 namespace kelvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a waiting thread looks at the cancel flag, and how long a cancelled run lets a write
+// go on before it interrupts it: together well under a second.
+constexpr auto kPoll = std::chrono::milliseconds(50);
+constexpr auto kGrace = std::chrono::milliseconds(500);
+
+}  // namespace
 
 void WriteBuffer::Reserve(size_t extra) {
   if (size + extra <= capacity) {
@@ -20,14 +32,21 @@ void WriteBuffer::Reserve(size_t extra) {
   capacity = grown;
 }
 
-BackgroundWriter::BackgroundWriter(File& out) : out_(out), thread_([this] { Run(); }) {}
+BackgroundWriter::BackgroundWriter(File& out, const std::atomic<bool>* cancel)
+    : out_(out), cancel_(cancel), thread_([this] { Run(); }) {}
 
 BackgroundWriter::~BackgroundWriter() {
-  {
-    const std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
+  std::unique_lock lock(mutex_);
+  stopping_ = true;
   changed_.notify_all();
+  // Only a failure elsewhere leaves a write going here; one that blocks is not waited for.
+  if (!changed_.wait_for(lock, kGrace, [this] { return !hasPending_; })) {
+    while (hasPending_) {
+      out_.Interrupt(thread_);
+      changed_.wait_for(lock, kPoll);
+    }
+  }
+  lock.unlock();
   thread_.join();
 }
 
@@ -41,15 +60,24 @@ void BackgroundWriter::Run() {
     WriteBuffer buffer = std::move(pending_);
     lock.unlock();
     std::exception_ptr error;
+    bool interrupted = false;
     try {
+      // Flushed here too, so that no write of the output is left for another thread to block on.
       out_.Write(std::string_view(buffer.data.get(), buffer.size));
+      out_.Flush();
+    } catch (const WriteInterrupted&) {
+      interrupted = true;
     } catch (...) {
       error = std::current_exception();
     }
-    buffer.size = 0;
     lock.lock();
+    if (!interrupted && !error) {
+      copiesWritten_ = buffer.copiesEnd;
+    }
+    buffer.size = 0;
     spare_ = std::move(buffer);
     hasPending_ = false;
+    interrupted_ = interrupted_ || interrupted;
     if (error && !error_) {
       error_ = error;
     }
@@ -57,9 +85,34 @@ void BackgroundWriter::Run() {
   }
 }
 
+bool BackgroundWriter::Cancelled() const {
+  return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed);
+}
+
+bool BackgroundWriter::WaitIdle(std::unique_lock<std::mutex>& lock, bool giveUpOnCancel) {
+  while (hasPending_) {
+    if (Cancelled()) {
+      if (giveUpOnCancel) {
+        return false;
+      }
+      const auto now = Clock::now();
+      if (interruptAt_ == Clock::time_point{}) {
+        interruptAt_ = now + kGrace;
+      } else if (now >= interruptAt_) {
+        // Again on every round: the first signal may come just before the write starts.
+        out_.Interrupt(thread_);
+      }
+    }
+    changed_.wait_for(lock, kPoll);
+  }
+  return true;
+}
+
 WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !hasPending_; });
+  if (!WaitIdle(lock, true)) {
+    return full;
+  }
   if (error_) {
     std::rethrow_exception(error_);
   }
@@ -74,14 +127,30 @@ WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
 }
 
 void BackgroundWriter::Finish(WriteBuffer last) {
-  if (last.size != 0) {
-    Swap(std::move(last));
-  }
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !hasPending_; });
+  WaitIdle(lock, false);
   if (error_) {
     std::rethrow_exception(error_);
   }
+  if (interrupted_) {
+    return;
+  }
+  if (last.size == 0) {
+    copiesWritten_ = std::max(copiesWritten_, last.copiesEnd);  // copies of nothing, say an empty block
+    return;
+  }
+  pending_ = std::move(last);
+  hasPending_ = true;
+  changed_.notify_all();
+  WaitIdle(lock, false);
+  if (error_) {
+    std::rethrow_exception(error_);
+  }
+}
+
+std::int64_t BackgroundWriter::copiesWritten() const {
+  const std::lock_guard lock(mutex_);
+  return copiesWritten_;
 }
 
 }  // namespace kelvane

@@ -1,8 +1,11 @@
 // Hands full buffers to a thread that writes them, so building copies and writing them overlap.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -17,6 +20,8 @@ struct WriteBuffer {
   std::unique_ptr<char[]> data;
   size_t size = 0;
   size_t capacity = 0;
+  // The copies of the run that are whole once this buffer is out, counted from its first copy.
+  std::int64_t copiesEnd = 0;
 
   // Makes room for extra more bytes after size, keeping what is there.
   void Reserve(size_t extra);
@@ -24,28 +29,43 @@ struct WriteBuffer {
 
 class BackgroundWriter {
  public:
-  explicit BackgroundWriter(File& out);
+  // Once *cancel is set, a write that blocks (a stalled pipe or FIFO) is given about half a second
+  // and then interrupted, so a stop never waits on the output.
+  explicit BackgroundWriter(File& out, const std::atomic<bool>* cancel = nullptr);
   BackgroundWriter(const BackgroundWriter&) = delete;
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
-  // Waits for the thread; a write error not yet collected is dropped.
+  // Waits for the thread, interrupting a write that blocks; a write error not yet collected is dropped.
   ~BackgroundWriter();
 
   // Queues full for writing once the previous buffer is out, and returns an empty buffer to fill.
-  // Rethrows a write error of an earlier buffer.
+  // Rethrows a write error of an earlier buffer. When the run is cancelled while the previous
+  // buffer is still going out, full comes back as it was, not queued.
   WriteBuffer Swap(WriteBuffer full);
-  // Writes last, waits until everything is out, and rethrows any write error.
+  // Writes last, waits until everything is out, and rethrows any write error. A cancelled run
+  // whose write blocks ends without writing last.
   void Finish(WriteBuffer last);
+
+  // The copies whose every byte was written.
+  [[nodiscard]] std::int64_t copiesWritten() const;
 
  private:
   void Run();
+  [[nodiscard]] bool Cancelled() const;
+  // Waits, holding lock, until the thread is idle. A cancelled run interrupts a write that takes
+  // too long; with giveUpOnCancel it returns false at once instead.
+  bool WaitIdle(std::unique_lock<std::mutex>& lock, bool giveUpOnCancel);
 
   File& out_;
-  std::mutex mutex_;
+  const std::atomic<bool>* cancel_;
+  mutable std::mutex mutex_;
   std::condition_variable changed_;
   WriteBuffer pending_;
   WriteBuffer spare_;
   bool hasPending_ = false;
   bool stopping_ = false;
+  bool interrupted_ = false;
+  std::int64_t copiesWritten_ = 0;
+  std::chrono::steady_clock::time_point interruptAt_{};
   std::exception_ptr error_;
   std::thread thread_;
 };

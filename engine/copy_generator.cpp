@@ -279,7 +279,7 @@ class ValueRange {
 
 }  // namespace
 
-CopyGenerator::CopyGenerator(const Job& job) : block_(job.blockText) {
+CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : block_(job.blockText), stop_(stop) {
   const size_t count = std::min(job.tags.size(), job.values.size());
   variables_.resize(count);
   for (size_t j = 0; j < count; ++j) {
@@ -319,6 +319,9 @@ bool CopyGenerator::BuildLayout(const Job& job) {
     const std::string& upperTag = variables_[j].upperTag;
     if (upperTag.empty()) {
       continue;
+    }
+    if (StopNow()) {
+      return false;
     }
     ByteSet tagBytes{};
     Mark(tagBytes, upperTag);
@@ -427,9 +430,19 @@ void CopyGenerator::AdvanceLine(Variable& v) {
   }
 }
 
+bool CopyGenerator::StopNow() {
+  stopped_ = stopped_ || (stop_ != nullptr && stop_->load(std::memory_order_relaxed));
+  return stopped_;
+}
+
+// A variable's search is a pass over the whole copy, so one look at the stop flag per variable
+// costs nothing beside it and keeps a copy with many variables in a large block stoppable.
 void CopyGenerator::BuildBySearching() {
   scratch_.assign(block_);
   for (Variable& v : variables_) {
+    if (StopNow()) {
+      return;
+    }
     ComputeValue(v);
     AdvanceLine(v);
     if (v.upperTag.empty() || v.upperTag.size() > scratch_.size()) {

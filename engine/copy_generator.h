@@ -1,6 +1,7 @@
 // Builds the copies of a job one after another, each with every variable substituted.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@ namespace kelvane {
 // job must outlive the generator.
 class CopyGenerator {
  public:
-  explicit CopyGenerator(const Job& job);
+  // Once *stop is set, the work in hand ends early: a copy being built is left unfinished and
+  // stopped() turns true, so that a stop never waits for a copy with many variables.
+  explicit CopyGenerator(const Job& job, const std::atomic<bool>* stop = nullptr);
 
   // Appends the next copy (0, 1, 2, ...) to out.
   void AppendNextCopy(std::string& out);
@@ -27,6 +30,8 @@ class CopyGenerator {
   [[nodiscard]] std::int32_t nextCopy() const { return copyIndex_; }
   // Whether every copy is built from a fixed layout of text and values, with no searching.
   [[nodiscard]] bool usesLayout() const { return usesLayout_; }
+  // Whether the stop flag cut the last PrepareNextCopy() short; its copy must not be written.
+  [[nodiscard]] bool stopped() const { return stopped_; }
 
  private:
   // One variable's value text, walked a line per copy.
@@ -55,6 +60,8 @@ class CopyGenerator {
   static void AdvanceLine(Variable& variable);
   bool BuildLayout(const Job& job);
   void BuildBySearching();
+  // Checks the stop flag; true once it is set.
+  bool StopNow();
 
   std::string_view block_;
   std::vector<Variable> variables_;
@@ -63,6 +70,8 @@ class CopyGenerator {
   size_t literalSize_ = 0;            // bytes of literal text in the layout
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;
+  const std::atomic<bool>* stop_ = nullptr;
+  bool stopped_ = false;
   std::string scratch_, upperScratch_, built_;
 };
 

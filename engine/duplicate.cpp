@@ -21,11 +21,12 @@ constexpr std::int64_t kProgressEvery = 4096;
 }  // namespace
 
 std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
-  CopyGenerator generator(job);
+  CopyGenerator generator(job, control.cancel);
   std::uint64_t produced = 0;
   std::int64_t done = 0;
+  std::int64_t written = 0;
   {
-    BackgroundWriter writer(out);
+    BackgroundWriter writer(out, control.cancel);
     WriteBuffer chunk;
     chunk.Reserve(kChunkSize + job.blockText.size());
     for (; done < job.repeatCount; ++done) {
@@ -33,13 +34,20 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
         break;
       }
       const size_t size = generator.PrepareNextCopy();
+      if (generator.stopped()) {
+        break;  // cancelled in the middle of the copy, which is dropped
+      }
       chunk.Reserve(size);
       generator.WriteNextCopy(chunk.data.get() + chunk.size);
       chunk.size += size;
+      chunk.copiesEnd = done + 1;
       if (chunk.size >= kChunkSize) {
-        produced += chunk.size;
+        const size_t full = chunk.size;
         chunk = writer.Swap(std::move(chunk));
-        chunk.Reserve(kChunkSize + job.blockText.size());
+        if (chunk.size == 0) {
+          produced += full;
+          chunk.Reserve(kChunkSize + job.blockText.size());
+        }
       }
       if (control.onProgress && (done + 1) % kProgressEvery == 0) {
         control.onProgress(done + 1, produced + chunk.size);
@@ -47,11 +55,12 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
     }
     produced += chunk.size;
     writer.Finish(std::move(chunk));
+    written = writer.copiesWritten();
   }
   if (control.onProgress) {
-    control.onProgress(done, produced);
+    control.onProgress(written, produced);
   }
-  return done;
+  return written;
 }
 
 DuplicateRun::DuplicateRun(Job job, Clipboard& clipboard, MessageBox& messages)
