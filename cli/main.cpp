@@ -3,6 +3,7 @@
 // Exit status: 0 success, 1 a file error, 2 a usage or validation error, 128 plus the signal's
 // number when interrupted or terminated.
 
+#include <csignal>
 #include <exception>
 #include <utility>
 #include <variant>
@@ -32,6 +33,8 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that goes away is reported as a file error, not a silent death by SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
   // Running out of memory on a huge list, say, ends with the standard report, not an abort.
   try {
     return RunCommandLine(argc, argv);

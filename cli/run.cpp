@@ -40,7 +40,8 @@ class NoClipboard : public Clipboard {
   bool SetText(const std::string&) override { return false; }
 };
 
-// Set by SIGINT and SIGTERM; the run stops at the next copy boundary.
+// Set by SIGINT and SIGTERM; the run stops at the next copy boundary, or inside a long copy, and
+// a write that blocks on a stalled output is interrupted soon after.
 std::atomic<bool> stopRequested = false;
 std::atomic<int> stopSignal = 0;
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
@@ -55,7 +56,7 @@ void CatchStopSignals() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a blocked write returns, and the file layer writes on after a look at the flag.
+  // No SA_RESTART: the engine, not the kernel, decides whether a write that a signal broke goes on.
   for (const int signal : {SIGINT, SIGTERM}) {
     sigaction(signal, &action, nullptr);
   }

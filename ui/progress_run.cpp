@@ -1,5 +1,6 @@
 #include "ui/progress_run.h"
 
+#include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
 #include <atomic>
@@ -53,6 +54,19 @@ RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::mill
     progress.exec();
     // Closed by the user before the run ended: that, too, is a cancel.
     cancel = true;
+  }
+  // The worker ends soon after a cancel, even when its output has stalled; the window keeps
+  // drawing and answering until it has.
+  if (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+      if (result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        wait.quit();
+      }
+    });
+    poll.start(20);
+    wait.exec();
   }
   worker.join();
   return run.Finish();

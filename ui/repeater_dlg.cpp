@@ -99,6 +99,9 @@ void CRepeaterDlg::OnOK() {
   if (!UpdateData(true)) {
     return;
   }
+  // Saved now as well as at Close: a run can be long, and a crash or a kill during it must not
+  // take the job the user typed with it.
+  SaveSettings(job_);
   DuplicateRun run(job_, services_.clipboard, services_.messages);
   if (run.Start()) {
     RunWithProgress(run, this);
