@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <climits>
 #include <string_view>
 #include <utility>
@@ -20,6 +22,7 @@
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
+#include "ui/link_accessible.h"
 
 namespace kelvane {
 
@@ -108,11 +111,16 @@ void CHyperLink::SubclassWindow(QLineEdit* field) {
   // The press is the link's own, so a click does not focus the field; Tab still reaches it.
   field_->setFocusPolicy((field_->focusPolicy() & Qt::TabFocus) != 0 ? Qt::TabFocus : Qt::NoFocus);
   field_->setContextMenuPolicy(Qt::DefaultContextMenu);
+  MakeAccessibleAsLink(field_, this);
   UpdateCursor();
 }
 
 QLineEdit* CHyperLink::field() const {
   return field_;
+}
+
+bool CHyperLink::visited() const {
+  return state_ == kVisited || (state_ == kHover && savedState_ == kVisited);
 }
 
 void CHyperLink::SetLink(const std::string& url, const std::string& text, bool autoSize) {
@@ -292,6 +300,17 @@ void CHyperLink::OnEraseBkgnd(QPainter& painter) {
 }
 
 void CHyperLink::OnPaint(QPainter& painter) {
+  // The field has no caret to show: with the keyboard focus on it, the style's focus frame says so.
+  // It goes beneath the text, which keeps its colour.
+  if (field_->hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(field_);
+    // Styles draw it only after keyboard navigation; this one is the sole sign of the focus here.
+    focus.state |= QStyle::State_KeyboardFocusChange;
+    focus.rect = field_->rect();
+    focus.backgroundColor = field_->palette().color(QPalette::Button);
+    field_->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, field_);
+  }
   const COLORREF color = state_ == kHover ? hoverColor_ : state_ == kVisited ? visitedColor_ : linkColor_;
   DrawLinkText(painter, FromColorRef(color), 0);
   paintedHover_ = state_ == kHover;

@@ -52,6 +52,11 @@ class CHyperLink : public QObject {
   // Whether hovering draws a shadow of the text; paints what is pending, requests nothing new.
   void SetShadow(bool shadow);
 
+  // The display text.
+  [[nodiscard]] const std::string& linkText() const { return linkText_; }
+  // Whether an open has succeeded (shown in the visited colour).
+  [[nodiscard]] bool visited() const;
+
   // Opens the URL; once the opener reports success the link counts as visited from its next
   // repaint on.
   void OnOpen();

@@ -38,6 +38,9 @@ CRepeaterDlg::CRepeaterDlg(DialogServices services, QWidget* parent)
   LoadSettings(job_);
   outputFileField_ = Item<QLineEdit>(IDC_OUTPUT_FILE);
   variableList_ = Item<QTableWidget>(IDC_VARIABLE_LIST);
+  // The "..." and the list say nothing by themselves; these are the names screen readers give them.
+  GetDlgItem(IDC_BROWSE_OUTPUT_FILE)->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_BROWSE_OUTPUT_FILE)));
+  variableList_->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING)));
   connect(variableList_, &QTableWidget::cellDoubleClicked, this, [this] { OnVariableListDoubleClick(); });
 }
 

@@ -8,9 +8,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTableWidget>
 #include <algorithm>
 #include <new>
@@ -20,6 +24,45 @@
 #include "ui/data_exchange.h"
 
 namespace kelvane {
+
+namespace {
+
+// A list view whose keyboard focus shows even when it has no rows to put a focus frame on.
+class ListView : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QTableWidget::paintEvent(event);
+    if (!hasFocus()) {
+      return;
+    }
+    QPainter painter(viewport());
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    // Styles draw it only after keyboard navigation; this one is the sole sign of the focus here.
+    focus.state |= QStyle::State_KeyboardFocusChange;
+    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+    focus.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    QTableWidget::focusInEvent(event);
+    viewport()->update();
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    QTableWidget::focusOutEvent(event);
+    viewport()->update();
+  }
+};
+
+QString WithoutMnemonic(QString text) {
+  static const QRegularExpression ampersand(QStringLiteral("&(.)"));
+  return text.replace(ampersand, QStringLiteral("\\1"));
+}
+
+}  // namespace
 
 DialogUnits DialogUnits::ForFont(const QFont& font) {
   const QFontMetrics metrics(font);
@@ -100,7 +143,7 @@ QWidget* TemplateDialog::CreateControl(const res::Control& control) {
     return button;
   }
   if (control.className == "SysListView32") {
-    auto* list = new QTableWidget(0, 1, this);
+    auto* list = new ListView(0, 1, this);
     list->verticalHeader()->hide();
     list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
     list->horizontalHeader()->setHighlightSections(false);
@@ -153,6 +196,11 @@ void TemplateDialog::Build() {
     }
     if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && control.text.find('&') != std::string::npos) {
       labels.emplace_back(label, i);
+    }
+    // Screen readers name a field by the label just before it, as the desktop's own dialogs do.
+    if (i > 0 && controls[i - 1].className == "Static" && control.className != "Static" &&
+        control.className != "Button") {
+      widget->setAccessibleName(WithoutMnemonic(QString::fromUtf8(controls[i - 1].text)));
     }
     if (control.id != IDC_STATIC) {
       controls_[control.id] = widget;

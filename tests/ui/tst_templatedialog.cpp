@@ -1,5 +1,6 @@
 // What both dialogs share as a user meets them: F1, Ctrl+Tab in the multi-line boxes, the captions.
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -148,6 +149,91 @@ class tst_TemplateDialog : public QObject {
     Open(which);
     QCOMPARE(dialog->windowTitle(), caption);
     QCOMPARE(dialog->windowHandle()->title(), caption);
+  }
+
+  void screen_readers_get_a_name_and_role_for_every_control_data() {
+    QTest::addColumn<Which>("which");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QAccessible::Role>("role");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("block text") << Which::Main << IDC_BLOCK_TEXT << QAccessible::EditableText << "Text to duplicate:";
+    QTest::newRow("output file") << Which::Main << IDC_OUTPUT_FILE << QAccessible::EditableText << "Output File:";
+    QTest::newRow("...") << Which::Main << IDC_BROWSE_OUTPUT_FILE << QAccessible::Button
+                         << "Browse for the output file";
+    QTest::newRow("append") << Which::Main << IDC_APPEND << QAccessible::CheckBox << "Append data";
+    QTest::newRow("list") << Which::Main << IDC_VARIABLE_LIST << QAccessible::Table << "Variables";
+    QTest::newRow("add") << Which::Main << IDC_ADD_VARIABLE << QAccessible::Button << "Add";
+    QTest::newRow("edit") << Which::Main << IDC_EDIT_VARIABLE << QAccessible::Button << "Edit";
+    QTest::newRow("delete") << Which::Main << IDC_DELETE_VARIABLE << QAccessible::Button << "Delete";
+    QTest::newRow("main help") << Which::Main << ID_HELP << QAccessible::Button << "Help";
+    QTest::newRow("repeat count") << Which::Main << IDC_REPEAT_COUNT << QAccessible::EditableText << "Repeat block";
+    QTest::newRow("link") << Which::Main << IDC_LINK << QAccessible::Link << "www.orvalle.example";
+    QTest::newRow("duplicate") << Which::Main << IDOK << QAccessible::Button << "Duplicate";
+    QTest::newRow("close") << Which::Main << IDCANCEL << QAccessible::Button << "Close";
+    QTest::newRow("tag") << Which::Variable << IDC_VARIABLE_TAG << QAccessible::EditableText << "Variable tag:";
+    QTest::newRow("values") << Which::Variable << IDC_VARIABLE_VALUES << QAccessible::EditableText
+                            << "Values (one per line):";
+    QTest::newRow("ok") << Which::Variable << IDOK << QAccessible::Button << "OK";
+    QTest::newRow("cancel") << Which::Variable << IDCANCEL << QAccessible::Button << "Cancel";
+    QTest::newRow("setup help") << Which::Variable << ID_HELP << QAccessible::Button << "Help";
+  }
+  void screen_readers_get_a_name_and_role_for_every_control() {
+    QFETCH(Which, which);
+    QFETCH(int, id);
+    QFETCH(QAccessible::Role, role);
+    QFETCH(QString, name);
+    Open(which);
+    QAccessibleInterface* control = QAccessible::queryAccessibleInterface(dialog->GetDlgItem(id));
+    QVERIFY(control != nullptr);
+    QCOMPARE(control->role(), role);
+    QCOMPARE(control->text(QAccessible::Name), name);
+    QVERIFY(!control->state().invisible);
+  }
+
+  void every_focusable_control_is_in_the_table_above() {
+    int named = 0;
+    for (const Which which : {Which::Main, Which::Variable}) {
+      Open(which);
+      for (const auto& control : dialog->dialogTemplate().controls) {
+        if (control.id == IDC_STATIC) continue;
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(dialog->GetDlgItem(control.id));
+        QVERIFY2(!item->text(QAccessible::Name).isEmpty(), qPrintable(QString::number(control.id)));
+        ++named;
+      }
+      dialog.reset();
+    }
+    QCOMPARE(named, 18);
+  }
+
+  void the_links_press_action_opens_it() {
+    Open(Which::Main);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(dialog->GetDlgItem(IDC_LINK));
+    QVERIFY(link->actionInterface() != nullptr);
+    QVERIFY(link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    QVERIFY(!link->state().traversed);
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(desktop->urls.opened, std::vector<std::string>{"https://www.orvalle.example/"});
+    QVERIFY(link->state().traversed);
+  }
+
+  void keyboard_focus_shows_on_the_link_and_on_an_empty_list_data() {
+    QTest::addColumn<int>("id");
+    QTest::newRow("link") << IDC_LINK;
+    QTest::newRow("empty list") << IDC_VARIABLE_LIST;
+  }
+  void keyboard_focus_shows_on_the_link_and_on_an_empty_list() {
+    QFETCH(int, id);
+    Open(Which::Main);
+    QWidget* control = dialog->GetDlgItem(id);
+    QTRY_VERIFY(!control->hasFocus());
+    const QImage without = control->grab().toImage();
+    control->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(control->hasFocus());
+    const QImage with = control->grab().toImage();
+    QVERIFY2(with != without, "focus changes nothing on screen");
+    dialog->GetDlgItem(IDC_BLOCK_TEXT)->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(!control->hasFocus());
+    QCOMPARE(control->grab().toImage(), without);
   }
 };
 
