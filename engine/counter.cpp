@@ -53,7 +53,9 @@ int ReadNumber(std::string_view format, size_t& pos, bool& tooLarge) {
   return value;
 }
 
-void SkipLengthModifiers(std::string_view format, size_t& pos) {
+// Returns the modifiers read, such as "hh" or "I64".
+std::string_view ReadLengthModifiers(std::string_view format, size_t& pos) {
+  const size_t start = pos;
   while (pos < format.size()) {
     const char c = format[pos];
     if (c == 'I') {
@@ -62,9 +64,10 @@ void SkipLengthModifiers(std::string_view format, size_t& pos) {
     } else if (std::strchr("hlLqjzt", c) != nullptr && c != '\0') {
       ++pos;
     } else {
-      return;
+      break;
     }
   }
+  return format.substr(start, pos - start);
 }
 
 void MarkBytes(std::array<bool, 256>& bytes, std::string_view text) {
@@ -153,7 +156,8 @@ IntegerFormat::IntegerFormat(std::string_view format) {
         conversion.precision = ReadNumber(format, pos, tooLarge);
       }
     }
-    SkipLengthModifiers(format, pos);
+    const std::string_view length = ReadLengthModifiers(format, pos);
+    conversion.narrowing = length == "h" ? Narrowing::Short : length == "hh" ? Narrowing::Char : Narrowing::None;
     if (pos >= format.size()) {
       break;  // an unfinished conversion at the end produces nothing
     }
@@ -189,6 +193,12 @@ IntegerFormat::IntegerFormat(std::string_view format) {
 void IntegerFormat::AppendConversion(std::string& out, std::int32_t value, DigitRun* run) const {
   const Conversion& cv = conversion_;
   const bool isSigned = cv.letter == 'd' || cv.letter == 'i';
+  // As printf converts its int argument to the short or char that h or hh names.
+  if (cv.narrowing == Narrowing::Short) {
+    value = isSigned ? static_cast<std::int16_t>(value) : static_cast<std::uint16_t>(value);
+  } else if (cv.narrowing == Narrowing::Char) {
+    value = isSigned ? static_cast<std::int8_t>(value) : static_cast<std::uint8_t>(value);
+  }
   const bool negative = isSigned && value < 0;
   std::uint32_t magnitude = static_cast<std::uint32_t>(value);
   if (negative) {
@@ -258,7 +268,8 @@ void IntegerFormat::AppendConversion(std::string& out, std::int32_t value, Digit
   out.append(zeros, '0');
   std::reverse(digits, digits + count);
   out.append(digits, count);
-  if (run != nullptr && base == 10 && !negative) {
+  // A narrowed number wraps within its few bits, so its digits cannot simply be counted on.
+  if (run != nullptr && base == 10 && !negative && cv.narrowing == Narrowing::None) {
     *run = {runBegin, out.size()};
   }
   if (cv.leftAlign) {

@@ -20,8 +20,9 @@ std::int32_t ParseStartNumber(std::string_view text);
 //
 // Formatted: literal text, %% (one percent sign), and one conversion of the form
 // %[flags -+ #0][width][.precision][length]conv with conv one of d i o u x X; width and
-// precision up to 4096; length modifiers (h, hh, l, ll, L, q, j, z, t, I, I32, I64) are read
-// and ignored, the number always being 32 bits.
+// precision up to 4096; h and hh narrow the number to a short or a char first, as printf does
+// with an int argument; other length modifiers (l, ll, L, q, j, z, t, I, I32, I64) are read and
+// ignored, the number always being 32 bits.
 // Anything else is copied to the output as literal text, exactly as written: a second
 // conversion, a conversion with '*', an unknown conversion letter, or a width or precision
 // beyond the bound. A '%' that ends the format, with or without flags, width or precision,
@@ -48,11 +49,13 @@ class IntegerFormat {
   static constexpr int kMaxWidth = 4096;
 
  private:
+  enum class Narrowing { None, Short, Char };
   struct Conversion {
     bool leftAlign = false, plus = false, space = false, alternate = false, zeroPad = false;
     int width = 0;
     int precision = -1;  // -1: none given
     char letter = 'd';
+    Narrowing narrowing = Narrowing::None;
   };
   void AppendConversion(std::string& out, std::int32_t value, DigitRun* run) const;
 

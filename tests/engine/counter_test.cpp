@@ -63,7 +63,18 @@ TEST(counter_test, formats_follow_the_rules_we_chose) {
       {"%Z", 5, "%Z"},
       {"%I64d", 5, "5"},
       {"%lld", -5, "-5"},
-      {"%hd", 70000, "70000"},  // length modifiers are ignored: the number is always 32 bits
+      {"%ld", 70000, "70000"},  // other length modifiers are ignored: the number is always 32 bits
+      {"%zu", -1, "4294967295"},
+      {"%I32x", 65536, "10000"},
+      {"%hd", 65535, "-1"},  // h and hh narrow it first, as printf does
+      {"%hd", 70000, "4464"},
+      {"%hu", -1, "65535"},
+      {"%05hd", 32768, "-32768"},
+      {"%hhx", 255, "ff"},
+      {"%hhd", 200, "-56"},
+      {"%#hhX", -1, "0XFF"},
+      {"%hho", 256, "0"},
+      {"%hhu", -129, "127"},
       {"%5000d", 5, "%5000d"},  // beyond the bound: literal text
       {"%4096d", 5, nullptr},   // at the bound: formatted
       {"%u", -1, "4294967295"},
@@ -108,6 +119,9 @@ TEST(counter_test, matches_printf_on_random_integer_formats) {
         format += std::to_string(random() % 20);
       }
     }
+    // printf takes an int for h and hh too, then narrows it.
+    const char* lengths[] = {"", "", "h", "hh"};
+    format += lengths[random() % std::size(lengths)];
     format += letters[random() % letters.size()];
     if (random() % 3 == 0) {
       format += ">%%";
@@ -162,11 +176,13 @@ namespace {
 // A counter asked for copy after copy counts its last text on; every text must still be exactly
 // what formatting the number afresh gives, across carries, signs and the 32-bit wrap.
 TEST(counter_test, counting_on_matches_formatting_afresh) {
-  const char* formats[] = {"%d", "%06d", "%+d", "% 5d", "%-4d|", "%.3d", "%8.3d", "%u", "%x", "%#o", "%d-th%%"};
+  const char* formats[] = {"%d", "%06d", "%+d", "% 5d",    "%-4d|", "%.3d",  "%8.3d",
+                           "%u", "%x",   "%#o", "%d-th%%", "%hd",   "%05hu", "%hhd"};
   const struct {
     const char* start;
     std::int32_t first, count;
-  } ranges[] = {{"", 0, 1200}, {"-15", 0, 40}, {"95", 0, 20}, {"2147483600", 0, 100}, {"", 99990, 20}};
+  } ranges[] = {{"", 0, 1200},   {"-15", 0, 40},   {"95", 0, 20},    {"2147483600", 0, 100},
+                {"", 99990, 20}, {"32760", 0, 20}, {"65530", 0, 20}, {"120", 0, 20}};
   for (const char* format : formats) {
     for (const auto& range : ranges) {
       const Counter counter(std::string("%%count") + range.start + format + "%%");

@@ -71,9 +71,10 @@ class RandomJobs {
   }
 
   std::string Counter() {
-    static const std::vector<std::string> formats = {"%d", "%03d", "%x",  "%X",    "%#x",  "%.0d", "%",
-                                                     "%%", "a%db", "%+d", "%5.2f", "{%d}", "<V%d", "%s"};
-    static const std::vector<std::string> starts = {"", "1", "-2", "9", "10", "a"};
+    static const std::vector<std::string> formats = {"%d",   "%03d", "%x",    "%X",   "%#x",  "%.0d", "%",   "%%",
+                                                     "a%db", "%+d",  "%5.2f", "{%d}", "<V%d", "%s",   "%hd", "%hhx"};
+    // Starts just below where h and hh wrap, so that some copies cross it.
+    static const std::vector<std::string> starts = {"", "1", "-2", "9", "10", "a", "32765", "253"};
     return "%%count" + Any(starts) + Any(formats) + "%%";
   }
 
