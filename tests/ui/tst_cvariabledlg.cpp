@@ -239,12 +239,25 @@ class tst_CVariableDlg : public QObject {
     main.show();
     auto* list = main.Item<QTableWidget>(IDC_VARIABLE_LIST);
     list->clearSelection();
+    // A dialog opened modally runs its own loop inside the calls below, where this timer closes
+    // it; one opened without a loop would still be on screen after them. So no wait is needed.
     bool opened = false;
-    WhenOpen([](CVariableDlg& d) { d.close(); }, &opened);
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, &closer, [&opened] {
+      if (auto* dialog = dynamic_cast<CVariableDlg*>(QApplication::activeModalWidget())) {
+        opened = true;
+        dialog->close();
+      }
+    });
+    closer.start();
     main.Item<QPushButton>(IDC_EDIT_VARIABLE)->click();
     main.OnVariableListDoubleClick();
-    QTest::qWait(300);
+    closer.stop();
     QVERIFY(!opened);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      QVERIFY(!(dynamic_cast<CVariableDlg*>(w) != nullptr && w->isVisible()));
+    }
     QVERIFY(desktop->messages.shown.empty());
     main.close();
   }
