@@ -5,7 +5,7 @@
 namespace kelvane::cli {
 
 int Fail(int status, const std::string& message) {
-  std::cerr << message << '\n';
+  std::cerr << "kelvane-cli: " << message << '\n';
   return status;
 }
 

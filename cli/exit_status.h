@@ -15,7 +15,7 @@ struct Failure {
   std::string message;
 };
 
-// Prints message on standard error, one line, and returns status.
+// Prints message on standard error after the program's name, one line, and returns status.
 int Fail(int status, const std::string& message);
 inline int Fail(const Failure& failure) {
   return Fail(failure.status, failure.message);

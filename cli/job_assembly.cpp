@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string_view>
+
 #include "engine/validation.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
@@ -12,11 +16,46 @@ namespace kelvane::cli {
 
 namespace {
 
+constexpr std::string_view kStandardStream = "-";
+
 std::string ReadInput(const std::string& path) {
-  File file = path == "-" ? File::Adopt(::dup(STDIN_FILENO), "standard input") : File::Open(path, File::Mode::Read);
+  File file =
+      path == kStandardStream ? File::Adopt(::dup(STDIN_FILENO), "standard input") : File::Open(path, File::Mode::Read);
   std::string bytes = file.ReadAll();
   file.Close();
   return bytes;
+}
+
+// The window takes a number beyond 32 bits as the nearest limit; typed on a command line, it is
+// more likely a mistake than a wish for two thousand million copies, so it is refused. text has
+// already been read as a repeat count.
+bool BeyondRepeatRange(std::string_view text) {
+  text = text.substr(0, 31);
+  const size_t first = text.find_first_of("0123456789");
+  if (first == std::string_view::npos || text.find('-') < first) {
+    return false;  // negative numbers fail the range check as they are
+  }
+  size_t start = text.find_first_not_of('0', first);
+  const size_t end = text.find_first_not_of("0123456789", first);
+  const std::string_view digits = start >= end
+                                      ? std::string_view()
+                                      : text.substr(start, (end == std::string_view::npos ? text.size() : end) - start);
+  const std::string_view limit = "2147483647";
+  return digits.size() > limit.size() || (digits.size() == limit.size() && digits > limit);
+}
+
+// A relative output path means the folder the command ran in; Kelvane, started from elsewhere,
+// must find the same file.
+std::string AbsoluteOutputPath(const std::string& path) {
+  if (path.empty()) {
+    return path;
+  }
+  std::filesystem::path absolute = std::filesystem::absolute(path);
+  // Without "..", tidying the path cannot lead through a symbolic link to another folder.
+  if (std::find(absolute.begin(), absolute.end(), "..") == absolute.end()) {
+    absolute = absolute.lexically_normal();
+  }
+  return absolute.string();
 }
 
 }  // namespace
@@ -24,6 +63,11 @@ std::string ReadInput(const std::string& path) {
 std::optional<Failure> AssembleJob(const Options& options, Job& job) {
   // With --saved, an option given replaces its part of the saved job, and only then.
   if (options.saved) {
+    if (!HasSavedSettings()) {
+      const std::string file = RegistryFilePath();
+      return Failure{kExitInvalid, "no job is saved" + (file.empty() ? std::string() : " in " + file) +
+                                       "; save one with --save or with Kelvane's Close button"};
+    }
     LoadSettings(job);
   }
   try {
@@ -49,15 +93,22 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
     return Failure{kExitFileError, error.ErrorReport()};
   }
   if (!options.saved || options.output) {
-    job.outputFile = options.output.value_or("");
+    // No output file is standard output here, and "-" says so on purpose.
+    const std::string& output = options.output.value_or("");
+    job.outputFile = output == kStandardStream ? std::string() : output;
   }
   if (!options.saved || options.append) {
     job.append = options.append.value_or(false) ? 1 : 0;
   }
 
   // The same checks, in the same order, as the dialog's fields.
-  if (options.repeat && !ParseRepeatCount(*options.repeat, job.repeatCount)) {
-    return Failure{kExitInvalid, NotAnIntegerMessage()};
+  if (options.repeat) {
+    if (!ParseRepeatCount(*options.repeat, job.repeatCount)) {
+      return Failure{kExitInvalid, NotAnIntegerMessage()};
+    }
+    if (BeyondRepeatRange(*options.repeat)) {
+      return Failure{kExitInvalid, *RepeatCountRangeError(0)};
+    }
   }
   if (auto error = RepeatCountRangeError(job.repeatCount)) {
     return Failure{kExitInvalid, std::move(*error)};
@@ -71,10 +122,13 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
     return Failure{kExitInvalid, std::move(*error)};
   }
   // A job that cannot be saved is not run: the user asked for both.
-  if (options.save && !SaveSettings(job)) {
-    const std::string file = RegistryFilePath();
-    return Failure{kExitFileError, file.empty() ? "The settings could not be saved."
-                                                : "The settings could not be saved in " + file + "."};
+  if (options.save) {
+    job.outputFile = AbsoluteOutputPath(job.outputFile);
+    if (!SaveSettings(job)) {
+      const std::string file = RegistryFilePath();
+      return Failure{kExitFileError, file.empty() ? "The settings could not be saved."
+                                                  : "The settings could not be saved in " + file + "."};
+    }
   }
   return std::nullopt;
 }

@@ -5,8 +5,10 @@
 
 #include <csignal>
 #include <exception>
+#include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "cli/exit_status.h"
 #include "cli/job_assembly.h"
@@ -19,7 +21,7 @@
 namespace {
 
 int RunCommandLine(int argc, char** argv) {
-  auto parsed = kelvane::cli::ParseOptions(argc, argv);
+  auto parsed = kelvane::cli::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (const int* status = std::get_if<int>(&parsed)) {
     return *status;
   }

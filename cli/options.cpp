@@ -1,7 +1,9 @@
 #include "cli/options.h"
 
-#include <CLI/CLI.hpp>
-#include <iostream>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string_view>
 
 #include "cli/exit_status.h"
 #include "platform/registry.h"
@@ -10,92 +12,251 @@ namespace kelvane::cli {
 
 namespace {
 
+enum class Id { Text, TextFile, Repeat, Var, VarFile, Output, Append, Saved, Save, Help, Version };
+
+struct Spec {
+  Id id;
+  std::string_view name;
+  char letter;                   // '\0': no short form
+  std::string_view placeholder;  // empty: a flag, which takes no value
+  std::string_view help;
+};
+
+// The order of --help.
+constexpr std::array kSpecs = {
+    Spec{Id::Text, "text", 't', "TEXT", "the block of text to write again and again"},
+    Spec{Id::TextFile, "text-file", 'f', "FILE", "read the block from FILE ('-': standard input)"},
+    Spec{Id::Repeat, "repeat", 'n', "N", "write N copies, 1 to 2147483647 (default 1)"},
+    Spec{Id::Var, "var", 'v', "TAG=VALUE", "replace TAG by VALUE in each copy; once per variable"},
+    Spec{Id::VarFile, "var-file", '\0', "TAG=FILE", "a variable whose values are the lines of FILE"},
+    Spec{Id::Output, "output", 'o', "FILE", "write to FILE ('-', or none: standard output)"},
+    Spec{Id::Append, "append", 'a', "", "add to the end of FILE instead of replacing it"},
+    Spec{Id::Saved, "saved", '\0', "",
+         "run the job Kelvane saved; the options given replace\nits parts (--var and --var-file all its variables,\n"
+         "--append=false its append flag)"},
+    Spec{Id::Save, "save", '\0', "", "save the job for Kelvane once it passes the checks,\nthen run it"},
+    Spec{Id::Help, "help", 'h', "", "show this help and exit"},
+    Spec{Id::Version, "version", '\0', "", "show the version and exit"},
+};
+
+const Spec* FindLong(std::string_view name) {
+  const auto* spec = std::find_if(kSpecs.begin(), kSpecs.end(), [name](const Spec& s) { return s.name == name; });
+  return spec == kSpecs.end() ? nullptr : spec;
+}
+
+const Spec* FindShort(char letter) {
+  const auto* spec = std::find_if(kSpecs.begin(), kSpecs.end(),
+                                  [letter](const Spec& s) { return s.letter != '\0' && s.letter == letter; });
+  return spec == kSpecs.end() ? nullptr : spec;
+}
+
+// A usage error: one line saying what is wrong, one pointing to --help.
+struct UsageError {
+  std::string message;
+};
+
+std::optional<bool> ParseSwitch(std::string_view value) {
+  for (const std::string_view yes : {"true", "yes", "on", "1"}) {
+    if (value == yes) {
+      return true;
+    }
+  }
+  for (const std::string_view no : {"false", "no", "off", "0"}) {
+    if (value == no) {
+      return false;
+    }
+  }
+  return std::nullopt;
+}
+
 // "TAG=VALUE", split at the first '='.
-std::optional<Variable> SplitVariable(const std::string& assignment, bool fromFile) {
+Variable SplitVariable(const Spec& spec, const std::string& assignment) {
   const size_t equals = assignment.find('=');
   if (equals == std::string::npos) {
+    throw UsageError{"--" + std::string(spec.name) + " needs " + std::string(spec.placeholder) + ", not '" +
+                     assignment + "'"};
+  }
+  return Variable{assignment.substr(0, equals), assignment.substr(equals + 1), spec.id == Id::VarFile};
+}
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+  // The options, or the exit status of --help or --version, which end the parse where they stand.
+  ParsedCommandLine Parse() {
+    while (next_ < args_.size()) {
+      const std::string& arg = args_[next_++];
+      if (arg == "--") {
+        if (next_ < args_.size()) {
+          Unexpected(args_[next_]);
+        }
+        break;
+      }
+      if (arg.starts_with("--")) {
+        if (const std::optional<int> status = Long(arg)) {
+          return *status;
+        }
+      } else if (arg.size() > 1 && arg[0] == '-') {
+        if (const std::optional<int> status = Shorts(arg)) {
+          return *status;
+        }
+      } else {
+        Unexpected(arg);
+      }
+    }
+    Check();
+    return std::move(options_);
+  }
+
+ private:
+  [[noreturn]] static void Unexpected(const std::string& arg) {
+    throw UsageError{"unexpected argument '" + arg + "' (quote a value that holds blanks)"};
+  }
+
+  std::optional<int> Long(const std::string& arg) {
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const Spec* spec = FindLong(name);
+    if (spec == nullptr) {
+      throw UsageError{"unknown option '--" + name + "'"};
+    }
+    // "--name=" is an empty value, never the next argument.
+    std::optional<std::string> value;
+    if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    }
+    if (spec->placeholder.empty()) {
+      return Flag(*spec, "--" + name, value);
+    }
+    if (!value) {
+      value = Following("--" + name, *spec);
+    }
+    Store(*spec, std::move(*value));
     return std::nullopt;
   }
-  return Variable{assignment.substr(0, equals), assignment.substr(equals + 1), fromFile};
-}
+
+  // A cluster such as "-an3": flags first, then at most one option that takes the rest as its value.
+  std::optional<int> Shorts(const std::string& arg) {
+    for (size_t i = 1; i < arg.size(); ++i) {
+      const Spec* spec = FindShort(arg[i]);
+      const std::string shown = std::string("-") + arg[i];
+      if (spec == nullptr) {
+        throw UsageError{"unknown option '" + shown + "'"};
+      }
+      if (spec->placeholder.empty()) {
+        if (const std::optional<int> status = Flag(*spec, shown, std::nullopt)) {
+          return status;
+        }
+        continue;
+      }
+      Store(*spec, i + 1 < arg.size() ? arg.substr(i + 1) : Following(shown, *spec));
+      break;
+    }
+    return std::nullopt;
+  }
+
+  std::string Following(const std::string& shown, const Spec& spec) {
+    if (next_ >= args_.size()) {
+      throw UsageError{"option '" + shown + "' needs a value (" + std::string(spec.placeholder) + ")"};
+    }
+    return args_[next_++];
+  }
+
+  std::optional<int> Flag(const Spec& spec, const std::string& shown, const std::optional<std::string>& value) {
+    std::optional<bool> on = true;
+    if (value && (spec.id == Id::Help || spec.id == Id::Version)) {
+      throw UsageError{"option '" + shown + "' takes no value"};
+    }
+    if (value && !(on = ParseSwitch(*value))) {
+      throw UsageError{"option '" + shown + "' takes true or false, not '" + *value + "'"};
+    }
+    switch (spec.id) {
+      case Id::Append: options_.append = *on; break;
+      case Id::Saved: options_.saved = *on; break;
+      case Id::Save: options_.save = *on; break;
+      case Id::Help: std::fputs(HelpText().c_str(), stdout); return kExitSuccess;
+      case Id::Version: std::puts("kelvane-cli " KELVANE_VERSION); return kExitSuccess;
+      default: break;
+    }
+    return std::nullopt;
+  }
+
+  void Store(const Spec& spec, std::string value) {
+    switch (spec.id) {
+      case Id::Text: options_.text = std::move(value); break;
+      case Id::TextFile: options_.textFile = std::move(value); break;
+      case Id::Repeat: options_.repeat = std::move(value); break;
+      case Id::Output: options_.output = std::move(value); break;
+      case Id::Var:
+      case Id::VarFile: options_.variables.push_back(SplitVariable(spec, value)); break;
+      default: break;
+    }
+  }
+
+  // What no single option can tell.
+  void Check() const {
+    if (options_.text && options_.textFile) {
+      throw UsageError{"--text and --text-file cannot be used together"};
+    }
+    if (!options_.saved && !options_.text && !options_.textFile) {
+      throw UsageError{"one of --text, --text-file and --saved is needed"};
+    }
+    const auto fromStandardInput = std::count_if(options_.variables.begin(), options_.variables.end(),
+                                                 [](const Variable& v) { return v.fromFile && v.valueOrFile == "-"; }) +
+                                   (options_.textFile == "-" ? 1 : 0);
+    if (fromStandardInput > 1) {
+      throw UsageError{"standard input can be read only once, but '-' is given for more than one input"};
+    }
+  }
+
+  const std::vector<std::string>& args_;
+  size_t next_ = 0;
+  Options options_;
+};
 
 }  // namespace
 
-std::variant<Options, int> ParseOptions(int argc, char** argv) {
-  CLI::App app{"Writes a block of text many times, replacing variable tags in each copy.", "kelvane-cli"};
-  app.set_version_flag("--version", std::string("kelvane-cli ") + KELVANE_VERSION);
-
-  std::string text, textFile, repeat = "1", output;
-  std::vector<std::string> vars, varFiles;
-  bool append = false, saved = false, save = false;
-  auto* textOption = app.add_option("--text", text, "The block of text to duplicate");
-  auto* textFileOption = app.add_option("--text-file", textFile, "Read the block from FILE ('-': standard input)");
-  textOption->excludes(textFileOption);
-  auto* repeatOption =
-      app.add_option("--repeat", repeat, "How many copies to write (1 to 2147483647)")->capture_default_str();
-  auto* varOption = app.add_option("--var", vars, "A variable TAG=VALUE; repeat for more")->allow_extra_args(false);
-  auto* varFileOption = app.add_option("--var-file", varFiles, "A variable TAG=FILE whose values are FILE's lines")
-                            ->allow_extra_args(false);
-  auto* outputOption = app.add_option("--output", output, "Write to FILE instead of standard output");
-  auto* appendOption = app.add_flag("--append", append, "Append to the output file instead of replacing it");
-  app.add_flag("--saved", saved,
-               "Run the job Kelvane saved; other options replace its parts (--var and --var-file all its "
-               "variables, --append=false its append flag)");
-  app.add_flag("--save", save, "Save the job as Kelvane's settings once it passes the checks, then run it");
-  app.footer(
-      "Values: one line per copy, a single line for every copy, or a counter such as %%count1%03d%%.\n"
-      "--saved and --save share the job with Kelvane, kept in " +
-      kelvane::RegistryFilePath() +
-      ";\na saved job without an output file writes to standard output.\n"
-      "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when interrupted or\n"
-      "terminated (the output then holds whole copies only).");
-
+ParsedCommandLine ParseOptions(const std::vector<std::string>& args) {
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
-    return status == 0 ? 0 : kExitInvalid;
-  }
-  if (!saved && textOption->count() == 0 && textFileOption->count() == 0) {
-    std::cerr << "One of --text, --text-file and --saved is needed.\n" << app.help();
+    return Parser(args).Parse();
+  } catch (const UsageError& error) {
+    Fail(kExitInvalid, error.message);
+    std::fputs("Try 'kelvane-cli --help' for more information.\n", stderr);
     return kExitInvalid;
   }
+}
 
-  Options options;
-  options.saved = saved;
-  options.save = save;
-  if (textOption->count() != 0) {
-    options.text = text;
-  }
-  if (textFileOption->count() != 0) {
-    options.textFile = textFile;
-  }
-  if (repeatOption->count() != 0) {
-    options.repeat = repeat;
-  }
-  if (outputOption->count() != 0) {
-    options.output = output;
-  }
-  if (appendOption->count() != 0) {
-    options.append = append;
-  }
-  // --var and --var-file interleave on the command line; the variables keep that order.
-  size_t nextVar = 0, nextVarFile = 0;
-  for (const CLI::Option* option : app.parse_order()) {
-    const bool fromFile = option == varFileOption;
-    if (option != varOption && !fromFile) {
-      continue;
+std::string HelpText() {
+  std::string help =
+      "Usage: kelvane-cli [OPTION]... (--text TEXT | --text-file FILE | --saved)\n"
+      "Writes a block of text many times, replacing variable tags in each copy.\n\n";
+  for (const Spec& spec : kSpecs) {
+    std::string left = spec.letter != '\0' ? std::string("  -") + spec.letter + ", " : std::string(6, ' ');
+    left += "--" + std::string(spec.name);
+    if (!spec.placeholder.empty()) {
+      left += " " + std::string(spec.placeholder);
     }
-    const std::string& assignment = fromFile ? varFiles[nextVarFile++] : vars[nextVar++];
-    std::optional<Variable> variable = SplitVariable(assignment, fromFile);
-    if (!variable) {
-      std::cerr << (fromFile ? "--var-file" : "--var") << " needs TAG=" << (fromFile ? "FILE" : "VALUE") << ": "
-                << assignment << '\n';
-      return kExitInvalid;
+    constexpr size_t kColumn = 28;
+    left.resize(std::max(kColumn, left.size() + 2), ' ');
+    help += left;
+    for (const char c : spec.help) {
+      help += c;
+      if (c == '\n') {
+        help += std::string(kColumn, ' ');
+      }
     }
-    options.variables.push_back(std::move(*variable));
+    help += '\n';
   }
-  return options;
+  help +=
+      "\nA value is one line per copy, a single line for every copy, or a counter such\n"
+      "as %%count1%03d%% (001, 002, ...). --saved and --save share the job with\n"
+      "Kelvane, kept in " +
+      RegistryFilePath() +
+      ";\na saved job without an output file writes to standard output.\n\n"
+      "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when\n"
+      "interrupted or terminated (the output then holds whole copies only).\n";
+  return help;
 }
 
 }  // namespace kelvane::cli

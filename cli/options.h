@@ -23,8 +23,14 @@ struct Options {
   bool save = false;
 };
 
-// Parses argv. An exit status instead of options when the run ends here: after --help or
-// --version (0), or a usage error, already reported (2).
-std::variant<Options, int> ParseOptions(int argc, char** argv);
+// What the command line asks for: a job's options, or an exit status when the run ends here,
+// after --help or --version (0) or a usage error already reported (2).
+using ParsedCommandLine = std::variant<Options, int>;
+
+// Parses the arguments after the program's name.
+ParsedCommandLine ParseOptions(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string HelpText();
 
 }  // namespace kelvane::cli

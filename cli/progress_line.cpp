@@ -1,17 +1,43 @@
 #include "cli/progress_line.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 namespace kelvane::cli {
 
-ProgressLine::ProgressLine(std::int64_t total) : total_(total), enabled_(::isatty(STDERR_FILENO) == 1) {}
+namespace {
+
+// Whether two descriptors lead to the same terminal device.
+bool SameTerminal(int a, int b) {
+  struct stat first {};
+  struct stat second {};
+  return ::isatty(a) == 1 && ::isatty(b) == 1 && ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 &&
+         first.st_rdev == second.st_rdev;
+}
+
+}  // namespace
+
+// Drawn over copies written to the same terminal, the line would be torn apart and leave its
+// pieces in the user's output.
+ProgressLine::ProgressLine(std::int64_t total)
+    : total_(total),
+      onTerminal_(::isatty(STDERR_FILENO) == 1),
+      enabled_(onTerminal_ && !SameTerminal(STDOUT_FILENO, STDERR_FILENO)) {}
 
 ProgressLine::~ProgressLine() {
+  MakeRoomForMessage(false);
+}
+
+void ProgressLine::MakeRoomForMessage(bool afterInterrupt) {
   if (shown_) {
     std::fputs("\r\033[K", stderr);
+    shown_ = false;
+  } else if (afterInterrupt && onTerminal_) {
+    std::fputs("\n", stderr);
   }
+  std::fflush(stderr);
 }
 
 void ProgressLine::Update(std::int64_t copies, std::uint64_t bytes) {

@@ -6,8 +6,9 @@
 
 namespace kelvane::cli {
 
-// One line on standard error when it is a terminal, rewritten in place: copies, bytes, rate and
-// time left. It appears only once a run has taken a second, and is cleared when the run ends.
+// One line on standard error when it is a terminal of its own (not the one the copies go to),
+// rewritten in place: copies, bytes, rate and time left. It appears only once a run has taken a
+// second, and is cleared when the run ends.
 class ProgressLine {
  public:
   explicit ProgressLine(std::int64_t total);
@@ -18,9 +19,14 @@ class ProgressLine {
   // Redraws the line, at most five times a second.
   void Update(std::int64_t copies, std::uint64_t bytes);
 
+  // Makes sure a message printed next starts on a line of its own: clears the line, or after
+  // Ctrl+C (whose echo "^C" the terminal left on the current line) starts a new one.
+  void MakeRoomForMessage(bool afterInterrupt);
+
  private:
   using Clock = std::chrono::steady_clock;
   std::int64_t total_;
+  bool onTerminal_;
   bool enabled_;
   bool shown_ = false;
   Clock::time_point start_ = Clock::now();

@@ -76,36 +76,44 @@ int RunJob(Job job) {
   control.cancel = &stopRequested;
   control.onProgress = [&progress](std::int64_t copies, std::uint64_t bytes) { progress.Update(copies, bytes); };
 
+  int status = kExitSuccess;
+  std::vector<std::string> messages;
   if (job.outputFile.empty()) {
     try {
       File out = File::Adopt(::dup(STDOUT_FILENO), "standard output");
       const std::int64_t written = WriteCopies(job, out, control);
       out.Close();
       if (written < job.repeatCount) {
-        return Fail(StoppedStatus(),
-                    LoadMessage(IDS_DUPLICATE_CANCELLED, {written, std::int64_t{job.repeatCount}, "standard output"}));
+        status = StoppedStatus();
+        messages.push_back(
+            LoadMessage(IDS_DUPLICATE_CANCELLED, {written, std::int64_t{job.repeatCount}, "standard output"}));
       }
-      return kExitSuccess;
     } catch (const std::exception& error) {
-      return Fail(kExitFileError, ErrorReport(error));
+      status = kExitFileError;
+      messages.push_back(ErrorReport(error));
+    }
+  } else {
+    CollectingMessageBox box;
+    NoClipboard clipboard;
+    // The run takes the job over rather than copying it: its value lists may be large.
+    DuplicateRun run(std::move(job), clipboard, box);
+    RunOutcome outcome = RunOutcome::Failed;
+    if (run.Start()) {
+      run.WriteCopies(control);
+      outcome = run.Finish();
+    }
+    if (outcome != RunOutcome::Succeeded) {
+      status = outcome == RunOutcome::Cancelled ? StoppedStatus() : kExitFileError;
+      messages = std::move(box.messages);
     }
   }
-  CollectingMessageBox messages;
-  NoClipboard clipboard;
-  // The run takes the job over rather than copying it: its value lists may be large.
-  DuplicateRun run(std::move(job), clipboard, messages);
-  RunOutcome outcome = RunOutcome::Failed;
-  if (run.Start()) {
-    run.WriteCopies(control);
-    outcome = run.Finish();
+  if (!messages.empty()) {
+    progress.MakeRoomForMessage(stopSignal.load() == SIGINT);
   }
-  if (outcome == RunOutcome::Succeeded) {
-    return kExitSuccess;
+  for (const std::string& message : messages) {
+    Fail(status, message);
   }
-  for (const std::string& message : messages.messages) {
-    Fail(kExitFileError, message);
-  }
-  return outcome == RunOutcome::Cancelled ? StoppedStatus() : kExitFileError;
+  return status;
 }
 
 }  // namespace kelvane::cli

@@ -227,6 +227,22 @@ void LoadSettings(Job& job) {
   }
 }
 
+bool HasSavedSettings() {
+  RegKey key;
+  if (OpenRegistryKey(SectionKey(kSettingsSection), RegAccess::Read, key) != RegResult::Success) {
+    return false;
+  }
+  bool found = false;
+  for (const char* entry :
+       {kTextEntry, kOutputFileEntry, kAppendEntry, kRepeatCountEntry, kValueNamesEntry, kValuesEntry}) {
+    std::uint32_t type = REG_NONE;
+    std::string data;
+    found = found || QueryRegistryValue(key, entry, type, data) == RegResult::Success;
+  }
+  CloseRegistryKey(key);
+  return found;
+}
+
 bool SaveSettings(const Job& job) {
   try {
     std::vector<RegValue> values;

@@ -33,6 +33,9 @@ bool LoadStringList(const std::string& section, const std::string& valueName, st
 // Loads the six settings over job, whose fields are the defaults; the values then match the tags in number.
 void LoadSettings(Job& job);
 
+// Whether any of the six settings is stored; looking creates nothing.
+bool HasSavedSettings();
+
 // Saves the six settings of job; true when all six were written.
 bool SaveSettings(const Job& job);
 

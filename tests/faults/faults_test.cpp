@@ -113,7 +113,7 @@ TEST(output_fault_test, the_command_line_reports_output_errors_with_exit_1_and_k
     for (const char* append : {"--append=false", "--append"}) {
       const CliResult r = RunCli({"--text", "line\n", "--repeat", "5000", "--output", c.output, append});
       EXPECT_EQ(r.status, 1) << c.output << ' ' << append;
-      EXPECT_EQ(r.err, c.report + "\n") << c.output << ' ' << append;
+      EXPECT_EQ(r.err, "kelvane-cli: " + c.report + "\n") << c.output << ' ' << append;
       EXPECT_EQ(r.out, "");
     }
   }
@@ -125,7 +125,7 @@ TEST(output_fault_test, the_command_line_reports_output_errors_with_exit_1_and_k
 TEST(output_fault_test, a_full_standard_output_is_a_file_error) {
   const CliResult r = RunCli({"--text", "line\n", "--repeat", "3"}, "", "/dev/full");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Disk full while accessing standard output.\n");
+  EXPECT_EQ(r.err, "kelvane-cli: Disk full while accessing standard output.\n");
 }
 
 TEST(output_fault_test, an_output_locked_by_another_process_is_a_sharing_violation_and_keeps_its_bytes) {
@@ -138,7 +138,7 @@ TEST(output_fault_test, an_output_locked_by_another_process_is_a_sharing_violati
     for (const char* append : {"--append=false", "--append"}) {
       const CliResult r = RunCli({"--text", "new\n", "--repeat", "3", "--output", out, append});
       EXPECT_EQ(r.status, 1) << append;
-      EXPECT_EQ(r.err, "A sharing violation occurred while accessing " + out + ".\n") << append;
+      EXPECT_EQ(r.err, "kelvane-cli: A sharing violation occurred while accessing " + out + ".\n") << append;
       EXPECT_EQ(ReadFile(out), "precious\n") << append;
     }
 
@@ -209,7 +209,8 @@ TEST(output_fault_test, the_command_line_out_of_descriptors_says_so) {
   ASSERT_EQ(::write(input[1], "block\n", 6), 6);
   ::close(input[1]);
   EXPECT_EQ(WaitStatus(pid), 1);
-  EXPECT_EQ(ReadFile(dir.File("err")), out + " could not be opened because there are too many open files.\n");
+  EXPECT_EQ(ReadFile(dir.File("err")),
+            "kelvane-cli: " + out + " could not be opened because there are too many open files.\n");
   EXPECT_FALSE(Exists(out));
 }
 
@@ -256,7 +257,7 @@ TEST(output_fault_test, a_full_disk_keeps_the_old_bytes_of_an_appended_file_and_
 
   const CliResult r = RunCli({"--text", block, "--repeat", "10000", "--output", out, "--append"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Disk full while accessing " + out + ".\n");
+  EXPECT_EQ(r.err, "kelvane-cli: Disk full while accessing " + out + ".\n");
   // What fitted stays, as far as it was written, after the old bytes.
   const std::string after = ReadFile(out);
   EXPECT_EQ(after.substr(0, 4), "old\n");

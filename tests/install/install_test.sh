@@ -38,7 +38,7 @@ cli=$root/usr/bin/kelvane-cli
   --output "$work/out.txt" || fail "the installed kelvane-cli failed a job"
 printf 'Dear Ada, number 001.\nDear Brian, number 002.\nDear Chloe, number 003.\n' >"$work/expected.txt"
 cmp "$work/expected.txt" "$work/out.txt" || fail "the installed kelvane-cli wrote other bytes"
-[ "$("$cli" --text x --repeat 0x10 2>&1 >/dev/null)" = "Please enter an integer." ] ||
+[ "$("$cli" --text x --repeat 0x10 2>&1 >/dev/null)" = "kelvane-cli: Please enter an integer." ] ||
   fail "a refused repeat count does not say so"
 status=0
 "$cli" --text x --repeat 0x10 2>/dev/null || status=$?
