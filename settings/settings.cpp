@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <type_traits>
@@ -228,19 +229,18 @@ void LoadSettings(Job& job) {
 }
 
 bool HasSavedSettings() {
-  RegKey key;
-  if (OpenRegistryKey(SectionKey(kSettingsSection), RegAccess::Read, key) != RegResult::Success) {
+  try {
+    // Read as the list routines read: a look that creates neither the file nor the key.
+    RegDocument document;
+    if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success) {
+      return false;
+    }
+    return std::any_of(std::begin(kSettings), std::end(kSettings), [&](const Setting& setting) {
+      return Find(document, kSettingsSection, setting.name) != nullptr;
+    });
+  } catch (...) {
     return false;
   }
-  bool found = false;
-  for (const char* entry :
-       {kTextEntry, kOutputFileEntry, kAppendEntry, kRepeatCountEntry, kValueNamesEntry, kValuesEntry}) {
-    std::uint32_t type = REG_NONE;
-    std::string data;
-    found = found || QueryRegistryValue(key, entry, type, data) == RegResult::Success;
-  }
-  CloseRegistryKey(key);
-  return found;
 }
 
 bool SaveSettings(const Job& job) {

@@ -218,7 +218,7 @@ TEST_F(settings_fault_test, a_save_that_fails_on_the_command_line_says_so_and_ru
   const std::string out = home_.File("out.txt");
   const auto r = RunCli({"--save", "--text", "x", "--output", out});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "The settings could not be saved in " + File() + ".\n");
+  EXPECT_EQ(r.err, "kelvane-cli: The settings could not be saved in " + File() + ".\n");
   EXPECT_FALSE(Exists(out));
   EXPECT_EQ(ReadFile(Folder()), "in the way");
 }
