@@ -130,10 +130,10 @@ TEST(stalled_output_test, ctrl_c_and_sigterm_stop_the_command_line_while_a_write
       const std::string err = ReadFile(cli.err);
       std::smatch counted;
       const std::string name = toStandardOutput ? "standard output" : dir.File("fifo");
-      ASSERT_TRUE(
-          std::regex_match(err, counted,
-                           std::regex("Duplicate was cancelled\\. ([0-9]+) of 100000000 copies were written to file " +
-                                      std::regex_replace(name, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") + "\n")))
+      ASSERT_TRUE(std::regex_match(
+          err, counted,
+          std::regex("kelvane-cli: Duplicate was cancelled\\. ([0-9]+) of 100000000 copies were written to file " +
+                     std::regex_replace(name, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") + "\n")))
           << err;
       // The copies said to be written are there, whole, for the reader.
       const size_t copies = std::stoul(counted[1]);
@@ -154,7 +154,7 @@ TEST(stalled_output_test, a_reader_that_goes_away_is_a_file_error_not_a_silent_d
     const std::optional<int> status = WaitWithin(cli.pid, kLimit);
     ASSERT_TRUE(status);
     EXPECT_EQ(*status, 1);
-    EXPECT_EQ(ReadFile(cli.err), "An attempt was made to access " +
+    EXPECT_EQ(ReadFile(cli.err), "kelvane-cli: An attempt was made to access " +
                                      (toStandardOutput ? "standard output" : dir.File("fifo")) + " past its end.\n");
     ::unlink(dir.File("fifo").c_str());
     ::unlink(cli.err.c_str());
@@ -171,7 +171,7 @@ TEST(stalled_output_test, a_reader_that_goes_away_is_a_file_error_not_a_silent_d
   }
   ::close(ends[1]);
   EXPECT_EQ(WaitWithin(pid, kLimit), std::optional<int>(1));
-  EXPECT_EQ(ReadFile(dir.File("err")), "An attempt was made to access standard output past its end.\n");
+  EXPECT_EQ(ReadFile(dir.File("err")), "kelvane-cli: An attempt was made to access standard output past its end.\n");
 }
 
 TEST(stalled_output_test, a_fifo_without_a_reader_is_not_found_and_nothing_waits) {
@@ -181,7 +181,7 @@ TEST(stalled_output_test, a_fifo_without_a_reader_is_not_found_and_nothing_waits
   for (const char* append : {"--append=false", "--append"}) {
     const test::CliResult r = RunCli({"--text", "x\n", "--output", fifo, append});
     EXPECT_EQ(r.status, 1) << append;
-    EXPECT_EQ(r.err, fifo + " was not found.\n") << append;
+    EXPECT_EQ(r.err, "kelvane-cli: " + fifo + " was not found.\n") << append;
   }
 }
 
