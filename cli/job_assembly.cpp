@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <string_view>
 
 #include "engine/validation.h"
@@ -56,6 +57,20 @@ std::string AbsoluteOutputPath(const std::string& path) {
     absolute = absolute.lexically_normal();
   }
   return absolute.string();
+}
+
+// The settings keep strings up to their first NUL byte, as the registry's strings end there: the job
+// still runs whole, but the user hears that what is saved differs from it.
+void WarnOfNulBytes(const Job& job) {
+  const auto warnIfCut = [](const std::string& text, const std::string& what) {
+    if (text.find('\0') != std::string::npos) {
+      std::cerr << "kelvane-cli: warning: " << what << " holds a NUL byte; only the part before it is saved.\n";
+    }
+  };
+  warnIfCut(job.blockText, "the block text");
+  for (size_t i = 0; i < job.tags.size() && i < job.values.size(); ++i) {
+    warnIfCut(job.values[i], "the value of " + job.tags[i]);
+  }
 }
 
 }  // namespace
@@ -120,6 +135,9 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
   }
   if (auto error = LineCountError(job.tags, job.values, job.repeatCount)) {
     return Failure{kExitInvalid, std::move(*error)};
+  }
+  if (options.save) {
+    WarnOfNulBytes(job);
   }
   // A job that cannot be saved is not run: the user asked for both.
   if (options.save) {

@@ -369,6 +369,29 @@ TEST_F(cli_settings_test, save_stores_the_job_and_runs_it_and_saved_runs_it_agai
   EXPECT_EQ(ReadFile(out), "a:\nb:\n");
 }
 
+TEST_F(cli_settings_test, save_warns_when_a_nul_byte_cuts_what_is_saved_and_runs_the_job_whole) {
+  using namespace std::string_literals;
+  TempDir dir;
+  const std::string out = dir.File("out.txt");
+  WriteFile(dir.File("block"), "<N>\0tail|"s);
+  WriteFile(dir.File("values"), "a\0b\nc\n"s);
+  CliResult r = RunCli({"--save", "--text-file", dir.File("block"), "--repeat", "2", "--var", "M=m", "--var-file",
+                        "<N>=" + dir.File("values"), "--output", out});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "kelvane-cli: warning: the block text holds a NUL byte; only the part before it is saved.\n"
+            "kelvane-cli: warning: the value of <N> holds a NUL byte; only the part before it is saved.\n");
+  EXPECT_EQ(ReadFile(out), "a\0b\0tail|c\0tail|"s);
+  // What was saved is the job up to each NUL, as the warnings said.
+  WriteFile(out, "");
+  r = RunCli({"--saved"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(out), "aa");
+  // Without a NUL, nothing is said.
+  r = RunCli({"--save", "--text", "x", "--output", out});
+  EXPECT_EQ(r.out + r.err, "");
+}
+
 TEST_F(cli_settings_test, options_given_with_saved_replace_their_part_of_the_job) {
   TempDir dir;
   const std::string out = dir.File("out.txt");
