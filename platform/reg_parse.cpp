@@ -2,6 +2,7 @@
 // found with memchr, hex data is decoded as it is met, and nothing is copied twice.
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "platform/reg_format.h"
@@ -38,17 +39,21 @@ bool StartsWithName(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && SameRegName(text.substr(0, prefix.size()), prefix);
 }
 
+// The value of a hex digit, or -1, by table: a huge list has millions of them.
+constexpr auto kHexDigitValues = [] {
+  std::array<signed char, 256> values{};
+  values.fill(-1);
+  for (int c = 0; c < 10; ++c) {
+    values['0' + c] = static_cast<signed char>(c);
+  }
+  for (int c = 0; c < 6; ++c) {
+    values['a' + c] = values['A' + c] = static_cast<signed char>(10 + c);
+  }
+  return values;
+}();
+
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
+  return kHexDigitValues[static_cast<unsigned char>(c)];
 }
 
 // Reads 1 to maxDigits hex digits at pos.
@@ -86,32 +91,33 @@ bool ReadQuoted(std::string_view text, size_t& pos, std::string& out) {
 // piece by piece as the continuation lines come, so a byte may even be split across two lines.
 class HexBytesReader {
  public:
-  explicit HexBytesReader(std::string& out) : out_(out) {}
+  explicit HexBytesReader(std::string& out) : out_(out), used_(out.size()) {}
 
   void Feed(std::string_view piece) {
-    for (const char c : piece) {
-      if (bad_) {
-        return;
-      }
-      if (IsBlank(c)) {
-        if (state_ == State::InByte) {
-          Emit(State::AfterByte);
+    // Every byte takes at least two characters ("1,"): room for them all, written through a pointer.
+    if (const size_t needed = used_ + piece.size() / 2 + 1; out_.size() < needed) {
+      out_.resize(std::max(needed, out_.capacity()));
+    }
+    size_t i = 0;
+    while (i < piece.size() && !bad_) {
+      // Most of a huge value is "xx," after "xx,": those take the quick way.
+      if (state_ == State::ExpectByte) {
+        char* next = out_.data() + used_;
+        while (i + 3 <= piece.size() && piece[i + 2] == ',') {
+          const int high = HexDigit(piece[i]);
+          const int low = HexDigit(piece[i + 1]);
+          if (high < 0 || low < 0) {
+            break;
+          }
+          *next++ = static_cast<char>((high << 4) | low);
+          i += 3;
         }
-      } else if (c == ',') {
-        if (state_ == State::ExpectByte) {
-          bad_ = true;
-        } else if (state_ == State::InByte) {
-          Emit(State::ExpectByte);
-        } else {
-          state_ = State::ExpectByte;
+        used_ = static_cast<size_t>(next - out_.data());
+        if (i == piece.size()) {
+          return;
         }
-      } else if (const int digit = HexDigit(c); digit < 0 || state_ == State::AfterByte || digits_ == 2) {
-        bad_ = true;
-      } else {
-        byte_ = (byte_ << 4) | static_cast<unsigned>(digit);
-        ++digits_;
-        state_ = State::InByte;
       }
+      Step(piece[i++]);
     }
   }
 
@@ -120,20 +126,44 @@ class HexBytesReader {
     if (!bad_ && state_ == State::InByte) {
       Emit(State::AfterByte);
     }
+    out_.resize(used_);
     return !bad_;
   }
 
  private:
   enum class State { ExpectByte, InByte, AfterByte };
 
+  void Step(char c) {
+    if (IsBlank(c)) {
+      if (state_ == State::InByte) {
+        Emit(State::AfterByte);
+      }
+    } else if (c == ',') {
+      if (state_ == State::ExpectByte) {
+        bad_ = true;
+      } else if (state_ == State::InByte) {
+        Emit(State::ExpectByte);
+      } else {
+        state_ = State::ExpectByte;
+      }
+    } else if (const int digit = HexDigit(c); digit < 0 || state_ == State::AfterByte || digits_ == 2) {
+      bad_ = true;
+    } else {
+      byte_ = (byte_ << 4) | static_cast<unsigned>(digit);
+      ++digits_;
+      state_ = State::InByte;
+    }
+  }
+
   void Emit(State next) {
-    out_ += static_cast<char>(byte_);
+    out_[used_++] = static_cast<char>(byte_);
     byte_ = 0;
     digits_ = 0;
     state_ = next;
   }
 
   std::string& out_;
+  size_t used_;  // out_ is longer, with room for what comes
   State state_ = State::ExpectByte;
   unsigned byte_ = 0;
   int digits_ = 0;
@@ -316,20 +346,33 @@ bool ReadValueData(LineReader& lines, std::string_view data, RegValue& value, st
     }
     std::string_view piece = data.substr(pos + 1);
     if (piece.ends_with('\\')) {
-      value.data.reserve((piece.size() + lines.ContinuedSpan()) / 3 + 1);
+      value.data.reserve((piece.size() + lines.ContinuedSpan()) / 3 + 64);
     }
+    // A line ending in a backslash goes on on the next. The backslashes at the end of what has been
+    // read so far wait: a blank line after them leaves them at the end, to go on once more.
     HexBytesReader reader(value.data);
-    while (piece.ends_with('\\')) {
-      piece.remove_suffix(1);
-      reader.Feed(piece);
+    size_t backslashes = 0;
+    const auto take = [&](std::string_view next) {
+      if (next.empty()) {
+        return;
+      }
+      if (backslashes > 0) {
+        reader.Feed("\\");  // no hex digit: the data is not bytes
+      }
+      const size_t body = next.find_last_not_of('\\') + 1;
+      reader.Feed(next.substr(0, body));
+      backslashes = next.size() - body;
+    };
+    take(piece);
+    while (backslashes > 0) {
+      --backslashes;
       std::string_view next;
       if (!lines.Next(next)) {
         reason = "hex data cut short";
         return false;
       }
-      piece = Trim(next);
+      take(Trim(next));
     }
-    reader.Feed(piece);
     if (!reader.Finish()) {
       reason = "hex data that is not comma-separated bytes";
       return false;

@@ -259,8 +259,10 @@ RegResult ChangeRegistryStore(const std::string& file, std::chrono::milliseconds
   }
   RegParseResult parsed = ParseRegFile(bytes);
   const bool damaged = !parsed.issues.empty();
+  // A huge file is not held twice while its successor is built. (Assigning an empty string would
+  // keep the buffer.)
   if (!damaged) {
-    bytes = std::string();  // a huge file is not held twice while its successor is built
+    std::string().swap(bytes);
   }
   if (!work(parsed.document, true)) {
     return RegResult::Success;
@@ -268,7 +270,7 @@ RegResult ChangeRegistryStore(const std::string& file, std::chrono::milliseconds
   if (damaged && !KeepDamagedCopy(file, bytes)) {
     return RegResult::IoError;
   }
-  bytes = std::string();
+  std::string().swap(bytes);
   RemoveStaleTemporaries(target);
   std::string text = FormatRegFile(parsed.document);
   parsed = RegParseResult();
