@@ -44,7 +44,6 @@ QStringList HelpPageCandidates(const QString& programDir) {
       dir.filePath(kHelpPage),
       QDir::cleanPath(dir.filePath(QStringLiteral("../share/kelvane/") + kHelpPage)),
       QStringLiteral(KELVANE_INSTALL_DATADIR "/kelvane/") + kHelpPage,
-      QStringLiteral(KELVANE_SOURCE_RES_DIR "/") + kHelpPage,
   };
 }
 

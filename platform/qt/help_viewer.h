@@ -14,7 +14,7 @@
 namespace kelvane {
 
 // Where the help page may be for a program in programDir, in the order they are tried: beside it,
-// in ../share/kelvane, in the installed data folder, in the source tree's res/.
+// in ../share/kelvane, in the installed data folder.
 QStringList HelpPageCandidates(const QString& programDir);
 // The first candidate that is an existing file; empty when none is.
 QString FindHelpPage(const QStringList& candidates);

@@ -86,9 +86,14 @@ for option in $("$cli" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
   # As roff writes it (\-\-save), and not merely the start of a longer one (\-\-saved).
   grep -qP -- "\\Q${option//-/\\-}\\E(?![a-z]|\\\\-)" "$man_page" || fail "the manual page does not describe $option"
 done
+# The window program's manual page, for this version too; both read cleanly.
+zcat "$root/usr/share/man/man1/kelvane.1.gz" >"$work/kelvane.1" || fail "kelvane's manual page is not gzip data"
+grep -q "^\.TH KELVANE 1 .*\"Kelvane $version\"" "$work/kelvane.1" || fail "kelvane(1) is not for version $version"
 if command -v groff >/dev/null; then
-  remarks=$(groff -man -ww -z "$man_page" 2>&1)
-  [ -z "$remarks" ] || fail "groff: $remarks"
+  for page in "$man_page" "$work/kelvane.1"; do
+    remarks=$(groff -man -ww -z "$page" 2>&1)
+    [ -z "$remarks" ] || fail "groff on $(basename "$page"): $remarks"
+  done
 fi
 
 echo "install test: all checks passed"

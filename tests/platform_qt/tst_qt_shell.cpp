@@ -191,9 +191,10 @@ class TestQtShell : public QObject {
         << "bin/kelvane.html";
     QTest::newRow("then ../share/kelvane")
         << QStringList{"share/kelvane/kelvane.html", "data/kelvane/kelvane.html"} << "share/kelvane/kelvane.html";
-    QTest::newRow("then the later places") << QStringList{"res/kelvane.html"} << "res/kelvane.html";
+    QTest::newRow("then the installed data folder")
+        << QStringList{"data/kelvane/kelvane.html"} << "data/kelvane/kelvane.html";
     QTest::newRow("a folder of that name is no page")
-        << QStringList{"bin/kelvane.html/x", "res/kelvane.html"} << "res/kelvane.html";
+        << QStringList{"bin/kelvane.html/x", "data/kelvane/kelvane.html"} << "data/kelvane/kelvane.html";
     QTest::newRow("nowhere") << QStringList{} << "";
   }
   void helpPageIsLookedForInOrder() {
@@ -205,12 +206,11 @@ class TestQtShell : public QObject {
       WriteFile(root.filePath(file));
     }
     QStringList candidates = kelvane::HelpPageCandidates(root.filePath("bin"));
-    QCOMPARE(candidates.size(), 4);
+    QCOMPARE(candidates.size(), 3);
     QCOMPARE(candidates[0], root.filePath("bin/kelvane.html"));
     QCOMPARE(candidates[1], root.filePath("share/kelvane/kelvane.html"));
-    // The installed and source-tree places are fixed at build time; stand in for them here.
+    // The installed place is fixed at build time; stand in for it here.
     candidates[2] = root.filePath("data/kelvane/kelvane.html");
-    candidates[3] = root.filePath("res/kelvane.html");
     QCOMPARE(kelvane::FindHelpPage(candidates), found.isEmpty() ? QString() : root.filePath(found));
   }
 
