@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
 #include "cli/exit_status.h"
+#include "platform/file_error.h"
 #include "platform/registry.h"
 
 namespace kelvane::cli {
@@ -175,11 +177,19 @@ class Parser {
       case Id::Append: options_.append = *on; break;
       case Id::Saved: options_.saved = *on; break;
       case Id::Save: options_.save = *on; break;
-      case Id::Help: std::fputs(HelpText().c_str(), stdout); return kExitSuccess;
-      case Id::Version: std::puts("kelvane-cli " KELVANE_VERSION); return kExitSuccess;
+      case Id::Help: return Print(HelpText());
+      case Id::Version: return Print("kelvane-cli " KELVANE_VERSION "\n");
       default: break;
     }
     return std::nullopt;
+  }
+
+  // Help that never reached the reader (a full disk, a closed pipe) is a failure, not success.
+  static int Print(const std::string& text) {
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+      ThrowFileError(errno, "standard output");
+    }
+    return kExitSuccess;
   }
 
   void Store(const Spec& spec, std::string value) {

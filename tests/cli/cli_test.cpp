@@ -154,6 +154,11 @@ TEST(cli_test, help_names_every_option_with_its_placeholder_and_version_names_th
   const CliResult version = RunCli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("kelvane-cli ", 0), 0U);
+  for (const char* flag : {"--help", "--version"}) {
+    const CliResult full = RunCli({flag}, "", "/dev/full");
+    EXPECT_EQ(full.status, 1) << flag;
+    EXPECT_EQ(full.err, "kelvane-cli: Disk full while accessing standard output.\n") << flag;
+  }
 }
 
 // Short options are the long ones, and "-n3" and "-an3" read as getopt reads them.
