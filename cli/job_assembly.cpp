@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string_view>
 
 #include "engine/validation.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
+#include "platform/mapped_file.h"
 #include "platform/registry.h"
 #include "settings/settings.h"
 
@@ -94,10 +96,19 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
     if (!options.saved || !options.variables.empty()) {
       job.tags.clear();
       job.values.clear();
+      job.valueLists.clear();
+      const std::string output = options.output ? *options.output : options.saved ? job.outputFile : std::string();
       for (const Variable& variable : options.variables) {
         job.tags.push_back(variable.tag);
-        // Not a ?: expression: mixing the const member in would make it copy the file's bytes.
-        if (variable.fromFile) {
+        // A list file is mapped, not read, so that one of any size takes little memory. It is read
+        // whole when it is to be saved, from standard input, or when the output would overwrite it.
+        const bool mapped = variable.fromFile && !options.save && variable.valueOrFile != "-" &&
+                            !(!output.empty() && SameFile(variable.valueOrFile, output));
+        job.valueLists.resize(job.tags.size());
+        if (mapped) {
+          job.values.emplace_back();
+          job.valueLists.back() = std::make_shared<const ValueList>(variable.valueOrFile);
+        } else if (variable.fromFile) {
           job.values.push_back(ReadInput(variable.valueOrFile));
         } else {
           job.values.push_back(variable.valueOrFile);
@@ -133,7 +144,7 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
       return Failure{kExitInvalid, std::move(*error)};
     }
   }
-  if (auto error = LineCountError(job.tags, job.values, job.repeatCount)) {
+  if (auto error = LineCountError(job)) {
     return Failure{kExitInvalid, std::move(*error)};
   }
   if (options.save) {

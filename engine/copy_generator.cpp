@@ -16,8 +16,6 @@ namespace kelvane {
 
 namespace {
 
-using ByteSet = std::array<bool, 256>;
-
 void Mark(ByteSet& set, std::string_view bytes) {
   for (const char c : bytes) {
     set[static_cast<unsigned char>(c)] = true;
@@ -31,12 +29,6 @@ bool Intersects(const ByteSet& a, const ByteSet& b) {
     }
   }
   return false;
-}
-
-// The byte's index in a ByteSet once upper-cased; bytes beyond ASCII are already upper-cased.
-unsigned char AsciiUpper(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
 }
 
 // Most pieces of a copy are a few bytes long. Two overlapping fixed-size moves copy them without a
@@ -65,11 +57,6 @@ inline void CopyPiece(char* dest, std::string_view text) {
   }
 }
 
-// A counter line starts with "%%"; a list without one never needs the test line by line.
-bool MayHoldCounterLines(std::string_view text) {
-  return text.find("%%") != std::string_view::npos;
-}
-
 std::string_view StripCarriageReturn(std::string_view line) {
   if (line.ends_with('\r')) {
     line.remove_suffix(1);
@@ -77,19 +64,31 @@ std::string_view StripCarriageReturn(std::string_view line) {
   return line;
 }
 
+// Bytes of a list file walked between two releases of the pages behind.
+constexpr size_t kReleaseStep = size_t{32} << 20;
+
 // Calls f(line) for each value line that some copy of the run takes: line i for copy i,
-// or the text after the last line feed once the lines run out.
+// or the text after the last line feed once the lines run out. A list file's pages are given
+// back as the walk goes on.
 template <typename F>
-void ForEachUsedLine(std::string_view text, int repeatCount, F f) {
+void ForEachUsedLine(std::string_view text, int repeatCount, const ValueList* list, F f) {
   size_t start = 0;
+  size_t released = 0;
   for (int line = 0; line < repeatCount; ++line) {
     const size_t feed = FindLineFeed(text, start);
     const size_t end = feed == std::string_view::npos ? text.size() : feed;
     f(StripCarriageReturn(text.substr(start, end - start)));
     if (feed == std::string_view::npos) {
-      return;
+      break;
     }
     start = feed + 1;
+    if (list != nullptr && start - released >= kReleaseStep) {
+      list->Release(released, start);
+      released = start;
+    }
+  }
+  if (list != nullptr) {
+    list->Release(released, text.size());
   }
 }
 
@@ -172,9 +171,9 @@ bool CanOverlap(std::string_view upperValue, std::string_view upperTag, const Re
 // What a variable can insert into a copy, over every copy of the run.
 class ValueRange {
  public:
-  // counterLines: whether any line of a multi-line text can be a counter.
-  ValueRange(std::string_view text, int repeatCount, bool counterLines) : text_(text), repeatCount_(repeatCount) {
-    if (text.find('\n') == std::string_view::npos) {
+  ValueRange(std::string_view text, const TextScan& scan, int repeatCount, const ValueList* list)
+      : text_(text), repeatCount_(repeatCount), list_(list) {
+    if (scan.lineFeeds == 0) {
       if (IsCounterExpression(text)) {
         AddCounter(text);
       } else {
@@ -183,31 +182,21 @@ class ValueRange {
       return;
     }
     multiLine_ = true;
-    const bool ascii = IsAscii(text);
-    size_t usedEnd = 0;
-    std::string upper;
-    ForEachUsedLine(text_, repeatCount_, [&](std::string_view line) {
-      usedEnd = static_cast<size_t>(line.data() - text_.data()) + line.size();
-      if (counterLines && IsCounterExpression(line)) {
-        AddCounter(line);
-        return;
-      }
-      if (line.empty()) {
-        canBeEmpty_ = true;
-        return;
-      }
-      std::string_view shown = line;
-      if (!ascii && !IsAscii(line)) {
-        // Upper-casing can change any byte of such a line, lead bytes too.
-        upper.assign(line);
-        UpperCaseInPlace(upper);
-        shown = upper;
-        Mark(nonAsciiLineBytes_, upper);
-      }
-      firstBytes_[AsciiUpper(shown.front())] = true;
-      lastBytes_[AsciiUpper(shown.back())] = true;
-    });
-    usedText_ = text_.substr(0, usedEnd);
+    firstBytes_ = scan.firstBytes;
+    lastBytes_ = scan.lastBytes;
+    anyBytes_ = scan.anyBytes;
+    canBeEmpty_ = scan.emptyLine;
+    // Copies beyond the lines ended by a line feed take what follows the last one.
+    if (repeatCount > scan.lineFeeds) {
+      AddLine(StripCarriageReturn(text.substr(scan.lastLineFeed + 1)));
+    }
+    if (scan.counterLine) {
+      ForEachUsedLine(text_, repeatCount_, list_, [this](std::string_view line) {
+        if (IsCounterExpression(line)) {
+          AddCounter(line);
+        }
+      });
+    }
   }
 
   // The same text in every copy.
@@ -226,13 +215,14 @@ class ValueRange {
       return true;
     }
     if (!Intersects(firstBytes_, reach.firstBytes) && !Intersects(lastBytes_, reach.lastBytes) &&
-        !MayHoldUpper(static_cast<unsigned char>(upperTag.front()))) {
+        !std::all_of(upperTag.begin(), upperTag.end(),
+                     [this](char c) { return anyBytes_[static_cast<unsigned char>(c)]; })) {
       return false;
     }
     bool touches = false;
     if (multiLine_) {
       std::string upper;  // one line at a time, so a long list is never copied whole
-      ForEachUsedLine(text_, repeatCount_, [&](std::string_view line) {
+      ForEachUsedLine(text_, repeatCount_, list_, [&](std::string_view line) {
         if (touches || IsCounterExpression(line)) {
           return;
         }
@@ -245,14 +235,18 @@ class ValueRange {
   }
 
  private:
-  // Whether some line, upper-cased, may hold the byte. Searching the lines' span as it stands, in
-  // both cases, is far quicker than marking every byte of a long list, and errs only towards yes.
-  [[nodiscard]] bool MayHoldUpper(unsigned char upper) const {
-    if (nonAsciiLineBytes_[upper] || usedText_.find(static_cast<char>(upper)) != std::string_view::npos) {
-      return true;
+  // A line that some copy takes, beyond those the scan saw.
+  void AddLine(std::string_view line) {
+    if (IsCounterExpression(line)) {
+      AddCounter(line);
+    } else if (line.empty()) {
+      canBeEmpty_ = true;
+    } else {
+      const std::string upper = UpperCase(line);
+      firstBytes_[static_cast<unsigned char>(upper.front())] = true;
+      lastBytes_[static_cast<unsigned char>(upper.back())] = true;
+      Mark(anyBytes_, upper);
     }
-    return upper >= 'A' && upper <= 'Z' &&
-           usedText_.find(static_cast<char>(upper + ('a' - 'A'))) != std::string_view::npos;
   }
 
   // A counter's digits vary too much to list; every byte it can write counts.
@@ -266,12 +260,11 @@ class ValueRange {
   }
 
   std::string_view text_;
-  std::string_view usedText_;  // the lines that some copy takes
   int repeatCount_;
+  const ValueList* list_;
   bool multiLine_ = false;
-  // Upper-cased bytes of the lines that are not counters: first and last, and any of a line
-  // beyond ASCII.
-  ByteSet firstBytes_{}, lastBytes_{}, nonAsciiLineBytes_{};
+  // Upper-cased bytes of the lines that some copy takes: first, last and any.
+  ByteSet firstBytes_{}, lastBytes_{}, anyBytes_{};
   ByteSet counterBytes_{};
   bool constant_ = false;
   bool canBeEmpty_ = false;
@@ -282,36 +275,40 @@ class ValueRange {
 CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : block_(job.blockText), stop_(stop) {
   const size_t count = std::min(job.tags.size(), job.values.size());
   variables_.resize(count);
+  std::vector<TextScan> scans;
   for (size_t j = 0; j < count; ++j) {
     Variable& v = variables_[j];
     v.tag = job.tags[j];
     v.upperTag = UpperCase(v.tag);
-    v.text = job.values[j];
-    v.singleLine = v.text.find('\n') == std::string_view::npos;
+    v.text = ValueText(job, j);
+    v.list = j < job.valueLists.size() ? job.valueLists[j].get() : nullptr;
+    // Every later look at the text starts from this one pass over it.
+    const TextScan& scan = scans.emplace_back(ScanValueText(job, j));
+    v.singleLine = scan.lineFeeds == 0;
     v.singleCounter = v.singleLine && IsCounterExpression(v.text);
-    v.anyCounterLine = !v.singleLine && MayHoldCounterLines(v.text);
+    v.anyCounterLine = !v.singleLine && (scan.counterLine || v.text.substr(scan.lastLineFeed + 1).starts_with("%%"));
     if (v.singleCounter) {
       v.counter = Counter(v.text);
     }
   }
-  usesLayout_ = BuildLayout(job);
+  usesLayout_ = BuildLayout(job, scans);
 }
 
 // The layout holds when no match of a later tag can ever touch a value that varies from copy to
 // copy: then every tag is found at the same place in every copy, and a copy is its literal text
 // with the values dropped in. Constant values are inlined into the text, so later tags are
 // searched in them exactly as in any copy. Anything not provably safe falls back to searching.
-bool CopyGenerator::BuildLayout(const Job& job) {
+bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& scans) {
   // Character boundaries are piece-local only when every piece is valid UTF-8.
   if (!IsValidUtf8(block_)) {
     return false;
   }
   std::vector<ValueRange> ranges;
-  for (const Variable& v : variables_) {
-    if (!IsValidUtf8(v.text)) {
+  for (size_t j = 0; j < variables_.size(); ++j) {
+    if (!scans[j].validUtf8) {
       return false;
     }
-    ranges.emplace_back(v.text, job.repeatCount, v.anyCounterLine);
+    ranges.emplace_back(variables_[j].text, scans[j], job.repeatCount, variables_[j].list);
   }
 
   std::vector<Piece> pieces{{std::string(block_), -1}};
@@ -414,6 +411,10 @@ void CopyGenerator::ComputeValue(Variable& v) {
   const size_t end = feed == std::string_view::npos ? v.text.size() : feed;
   // Past the last line feed, every later copy keeps the last line.
   v.nextLineStart = feed == std::string_view::npos ? v.lineStart : feed + 1;
+  if (v.list != nullptr && v.lineStart - v.released >= kReleaseStep) {
+    v.list->Release(v.released, v.lineStart);
+    v.released = v.lineStart;
+  }
   const std::string_view line = StripCarriageReturn(v.text.substr(v.lineStart, end - v.lineStart));
   if (v.anyCounterLine && IsCounterExpression(line)) {
     v.formatted.clear();

@@ -42,11 +42,13 @@ class CopyGenerator {
     bool singleLine = false;
     bool singleCounter = false;  // a single line that is a counter expression
     Counter counter{"%%count%%"};
-    size_t lineStart = 0;        // where this copy's line begins, for multi-line texts
-    size_t nextLineStart = 0;    // where the next copy's line begins
-    std::string formatted;       // a counter's text for this copy
-    std::string_view current;    // this copy's value: a line of text, or formatted
-    bool anyCounterLine = true;  // whether a line of a multi-line text can be a counter
+    size_t lineStart = 0;             // where this copy's line begins, for multi-line texts
+    size_t nextLineStart = 0;         // where the next copy's line begins
+    std::string formatted;            // a counter's text for this copy
+    std::string_view current;         // this copy's value: a line of text, or formatted
+    bool anyCounterLine = true;       // whether a line of a multi-line text can be a counter
+    const ValueList* list = nullptr;  // the list file holding the text, if any
+    size_t released = 0;              // the list's bytes before this are given back
   };
 
   // A piece of a copy's layout: literal text, or the value of variable `variable`.
@@ -58,7 +60,7 @@ class CopyGenerator {
   // Computes the variable's value for the current copy, then AdvanceLine() moves to the next.
   void ComputeValue(Variable& variable);
   static void AdvanceLine(Variable& variable);
-  bool BuildLayout(const Job& job);
+  bool BuildLayout(const Job& job, const std::vector<TextScan>& scans);
   void BuildBySearching();
   // Checks the stop flag; true once it is set.
   bool StopNow();

@@ -19,37 +19,6 @@ constexpr CaseMapping kUpperCase[] = {
 #include "engine/case_table.inc"
 };
 
-// The length of the valid UTF-8 sequence at text[pos], or 0 when the byte there does not start one.
-size_t SequenceLength(std::string_view text, size_t pos) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;  // bounds of the second byte, which rule out overlongs and surrogates
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size() || byte(pos + 1) < low || byte(pos + 1) > high) {
-    return 0;
-  }
-  for (size_t i = 2; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  return length;
-}
-
 std::uint32_t Decode(const char* s, size_t length) {
   const auto b = [&](size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(s[i])); };
   switch (length) {
@@ -100,6 +69,36 @@ bool AsciiWordAt(std::string_view text, size_t pos) {
 
 }  // namespace
 
+size_t Utf8SequenceLength(std::string_view text, size_t pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;  // bounds of the second byte, which rule out overlongs and surrogates
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size() || byte(pos + 1) < low || byte(pos + 1) > high) {
+    return 0;
+  }
+  for (size_t i = 2; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  return length;
+}
+
 void UpperCaseInPlace(std::string& text) {
   const size_t size = text.size();
   size_t pos = 0;
@@ -112,7 +111,7 @@ void UpperCaseInPlace(std::string& text) {
       ++pos;
       continue;
     }
-    const size_t length = SequenceLength(text, pos);
+    const size_t length = Utf8SequenceLength(text, pos);
     if (length == 0) {
       ++pos;
       continue;
@@ -142,7 +141,7 @@ bool IsCharBoundary(std::string_view text, size_t pos) {
   // Decoding resynchronises at every lead byte, so only a valid sequence that starts at most
   // three bytes back can cover pos.
   for (size_t back = 1; back <= 3 && back <= pos; ++back) {
-    const size_t length = SequenceLength(text, pos - back);
+    const size_t length = Utf8SequenceLength(text, pos - back);
     if (length != 0) {
       return length <= back;
     }
@@ -170,7 +169,7 @@ bool IsValidUtf8(std::string_view text) {
       ++pos;
       continue;
     }
-    const size_t length = SequenceLength(text, pos);
+    const size_t length = Utf8SequenceLength(text, pos);
     if (length == 0) {
       return false;
     }

@@ -18,6 +18,9 @@ void UpperCaseInPlace(std::string& text);
 // An upper-cased copy of text.
 std::string UpperCase(std::string_view text);
 
+// The length of the valid UTF-8 sequence at text[pos], or 0 when the byte there does not start one.
+size_t Utf8SequenceLength(std::string_view text, size_t pos);
+
 // Whether a character of text begins (or the text ends) at pos.
 bool IsCharBoundary(std::string_view text, size_t pos);
 

@@ -66,16 +66,35 @@ std::optional<std::string> RepeatCountRangeError(int count) {
                              {std::to_string(kMinRepeatCount), std::to_string(kMaxRepeatCount)});
 }
 
-std::optional<std::string> LineCountError(const std::vector<std::string>& tags, const std::vector<std::string>& values,
-                                          int repeatCount) {
-  const size_t n = std::min(tags.size(), values.size());
-  for (size_t i = 0; i < n; ++i) {
-    const int lines = CountLines(values[i]);
-    if (lines > 1 && lines != repeatCount) {
-      return LoadMessage(IDS_LINE_COUNT_MISMATCH, {tags[i], std::int64_t{lines}, std::int64_t{repeatCount}});
+namespace {
+
+// The message for the first of n variables whose line count, lines(j), is more than one and not the repeat count.
+template <typename Lines>
+std::optional<std::string> FirstLineCountError(const std::vector<std::string>& tags, size_t n, int repeatCount,
+                                               Lines lines) {
+  for (size_t j = 0; j < n; ++j) {
+    const int count = lines(j);
+    if (count > 1 && count != repeatCount) {
+      return LoadMessage(IDS_LINE_COUNT_MISMATCH, {tags[j], std::int64_t{count}, std::int64_t{repeatCount}});
     }
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> LineCountError(const std::vector<std::string>& tags, const std::vector<std::string>& values,
+                                          int repeatCount) {
+  return FirstLineCountError(tags, std::min(tags.size(), values.size()), repeatCount,
+                             [&](size_t j) { return CountLines(values[j]); });
+}
+
+std::optional<std::string> LineCountError(const Job& job) {
+  return FirstLineCountError(job.tags, std::min(job.tags.size(), job.values.size()), job.repeatCount, [&](size_t j) {
+    // A list file was counted when it was read.
+    const bool isList = j < job.valueLists.size() && job.valueLists[j] != nullptr;
+    return isList ? job.valueLists[j]->scan().Lines(ValueText(job, j)) : CountLines(job.values[j]);
+  });
 }
 
 std::optional<std::string> EmptyTagError(std::string_view tag) {

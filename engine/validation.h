@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/job.h"
+
 namespace kelvane {
 
 constexpr int kMinRepeatCount = 1;
@@ -26,6 +28,9 @@ std::optional<std::string> RepeatCountRangeError(int count);
 // and a line count other than the repeat count.
 std::optional<std::string> LineCountError(const std::vector<std::string>& tags, const std::vector<std::string>& values,
                                           int repeatCount);
+
+// The same for a job, whose value texts may be kept in list files.
+std::optional<std::string> LineCountError(const Job& job);
 
 // "Please enter a variable name" when tag is empty.
 std::optional<std::string> EmptyTagError(std::string_view tag);

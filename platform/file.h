@@ -66,6 +66,8 @@ class File {
   void Interrupt(std::thread& writer);
 
   [[nodiscard]] bool IsOpen() const noexcept { return fd_ >= 0; }
+  // The open descriptor, for calls this class does not make (mapping the file, say).
+  [[nodiscard]] int descriptor() const noexcept { return fd_; }
   [[nodiscard]] const std::string& path() const noexcept { return path_; }
   // Bytes handed to Write() since the file was opened.
   [[nodiscard]] std::uint64_t bytesWritten() const noexcept { return bytesWritten_; }

@@ -636,3 +636,45 @@ TEST(cli_test, off_a_terminal_no_progress_is_shown) {
 }
 
 }  // namespace
+
+TEST(cli_test, list_files_give_the_same_bytes_however_they_are_read) {
+  struct Case {
+    const char* name;
+    std::string list;
+    int repeat;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"lines ending in CR LF", "Ann\r\nBob\r\n", 2, "<Ann><Bob>"},
+      {"no final line break", "Ann\nBob", 2, "<Ann><Bob>"},
+      {"a counter among the lines", "Ann\n%%count7%02d%%\nCy\n", 3, "<Ann><08><Cy>"},
+      {"one line for every copy", "Ann", 3, "<Ann><Ann><Ann>"},
+      {"an empty file", "", 2, "<><>"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteFile(dir.File("list"), c.list);
+    const CliResult r = RunCli({"--text", "<L>", "--repeat", std::to_string(c.repeat), "--var-file",
+                                "L=" + dir.File("list"), "--output", dir.File("out")});
+    EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+    EXPECT_EQ(ReadFile(dir.File("out")), c.expected) << c.name;
+  }
+}
+
+TEST(cli_test, a_list_file_can_be_its_own_output) {
+  TempDir dir;
+  const std::string list = dir.File("list");
+  WriteFile(list, "Ann\nBob\nCy\n");
+  const CliResult r = RunCli({"--text", "L;", "--repeat", "3", "--var-file", "l=" + list, "--output", list});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(list), "Ann;Bob;Cy;");
+}
+
+TEST(cli_test, a_list_file_with_the_wrong_line_count_is_refused) {
+  TempDir dir;
+  WriteFile(dir.File("list"), "Ann\nBob\nCy\n");
+  const CliResult r = RunCli({"--text", "L", "--repeat", "2", "--var-file", "L=" + dir.File("list")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Variable <L> has 3 lines and the repeat value is 2.  Please correct.\n");
+}

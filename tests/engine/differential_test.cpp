@@ -7,6 +7,7 @@
 
 #include "engine/copy_generator.h"
 #include "engine/duplicate.h"
+#include "engine/validation.h"
 #include "engine/variables.h"
 #include "support/literal_run.h"
 #include "support/test_support.h"
@@ -230,6 +231,24 @@ TEST(differential_test, values_that_cannot_form_a_later_tag_where_they_stand_tak
     EXPECT_EQ(Generated(c.job, &layout), c.expected) << c.name;
     EXPECT_EQ(LiteralRun(c.job), c.expected) << c.name;
     EXPECT_EQ(layout, c.layout) << c.name;
+  }
+}
+
+TEST(differential_test, lists_kept_in_files_give_the_bytes_their_texts_give) {
+  test::TempDir dir;
+  RandomJobs jobs(13);
+  for (int round = 0; round < 400; ++round) {
+    const Job job = jobs.Next();
+    Job mapped = job;
+    for (size_t j = 0; j < std::min(job.tags.size(), job.values.size()); ++j) {
+      const std::string path = dir.File("list" + std::to_string(j));
+      test::WriteFile(path, job.values[j]);
+      mapped.values[j].clear();
+      mapped.valueLists.resize(j + 1);
+      mapped.valueLists[j] = std::make_shared<const ValueList>(path);
+    }
+    ASSERT_EQ(Generated(mapped), LiteralRun(job)) << Describe(job);
+    ASSERT_EQ(LineCountError(mapped), LineCountError(job.tags, job.values, job.repeatCount)) << Describe(job);
   }
 }
 

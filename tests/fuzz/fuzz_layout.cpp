@@ -13,6 +13,9 @@
 
 #include "engine/copy_generator.h"
 #include "engine/job.h"
+#include "engine/utf8.h"
+#include "engine/value_list.h"
+#include "engine/variables.h"
 #include "support/literal_run.h"
 
 namespace {
@@ -45,6 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     return 0;  // the literal algorithm is quadratic; small jobs find the same faults
   }
   const kelvane::Job job = DecodeJob(std::string_view(reinterpret_cast<const char*>(data), size));
+  // The one pass over a value answers what the separate checks answer.
+  for (const std::string& value : job.values) {
+    const kelvane::TextScan scan = kelvane::ScanText(value);
+    if (scan.Lines(value) != kelvane::CountLines(value) || scan.validUtf8 != kelvane::IsValidUtf8(value) ||
+        scan.ascii != kelvane::IsAscii(value)) {
+      std::fprintf(stderr, "the scan of a value differs from the checks\n");
+      std::abort();
+    }
+  }
   kelvane::CopyGenerator generator(job);
   std::string generated;
   for (int i = 0; i < job.repeatCount; ++i) {

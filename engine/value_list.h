@@ -1,0 +1,57 @@
+// Value texts of any length: what one pass over a text finds, and lists kept in mapped files.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "platform/mapped_file.h"
+
+namespace kelvane {
+
+// 256 flags, one per byte value.
+using ByteSet = std::array<bool, 256>;
+
+// What a value text holds, found in one pass. The byte sets are of upper-cased bytes: the first
+// and last of the lines ended by a line feed, and any of the whole text. A byte from 0x80 up in
+// them stands for every such byte, since upper-casing may change those.
+struct TextScan {
+  std::int64_t lineFeeds = 0;
+  size_t lastLineFeed = std::string_view::npos;
+  bool validUtf8 = true;
+  bool ascii = true;
+  // Of the lines ended by a line feed: whether one is empty once its carriage return is dropped,
+  // and whether one starts with "%%" and so may be a counter expression.
+  bool emptyLine = false;
+  bool counterLine = false;
+  ByteSet firstBytes{};  // first bytes of the lines, carriage returns dropped
+  ByteSet lastBytes{};   // last bytes of the lines, carriage returns dropped
+  ByteSet anyBytes{};    // every byte of the text
+
+  // The text's line count, as CountLines gives it.
+  [[nodiscard]] int Lines(std::string_view text) const;
+};
+
+// Scans text once; progress, when given, is called now and then with the bytes scanned so far.
+TextScan ScanText(std::string_view text, const std::function<void(size_t)>& progress = {});
+
+// A value text read from a file and held outside the job, scanned once when it is opened.
+class ValueList {
+ public:
+  // Throws FileException.
+  explicit ValueList(const std::string& path);
+
+  [[nodiscard]] std::string_view text() const { return file_->bytes(); }
+  [[nodiscard]] const TextScan& scan() const { return scan_; }
+  // Tells the list that the bytes before end will not be read again soon.
+  void Release(size_t begin, size_t end) const { file_->Release(begin, end); }
+
+ private:
+  std::unique_ptr<MappedFile> file_;
+  TextScan scan_;
+};
+
+}  // namespace kelvane
