@@ -676,5 +676,5 @@ TEST(cli_test, a_list_file_with_the_wrong_line_count_is_refused) {
   const CliResult r = RunCli({"--text", "L", "--repeat", "2", "--var-file", "L=" + dir.File("list")});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Variable <L> has 3 lines and the repeat value is 2.  Please correct.\n");
+  EXPECT_EQ(r.err, "kelvane-cli: Variable <L> has 3 lines and the repeat value is 2.  Please correct.\n");
 }
