@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times the real Kelvane window with a huge saved job (a 10 MB block with CR LF line breaks and a
 # 1,000,000-line value list): from start until the window shows, and from Escape until the program
-# has saved the job and ended. Runs on a virtual X display of its own.
+# has saved the job and ended, with and without an edit to save. Runs on a virtual X display of its own.
 #   bench/window_bench.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 build=$(realpath "${1:-build}")
@@ -62,10 +62,16 @@ for run in $(seq "$runs"); do
   done
   shown=$(now)
   xdotool windowfocus --sync "$window"
+  # Every other run types a letter into the block first, so that the close has a job to write.
+  edited=no
+  if ((run % 2 == 0)); then
+    xdotool key --clearmodifiers alt+t x
+    edited=yes
+  fi
   closing=$(now)
   xdotool key --clearmodifiers Escape
   wait "$pid"
   pid=
   ended=$(now)
-  echo "run $run: appeared in $(elapsed "$start" "$shown") s, closed in $(elapsed "$closing" "$ended") s"
+  echo "run $run: appeared in $(elapsed "$start" "$shown") s, closed in $(elapsed "$closing" "$ended") s (edited: $edited)"
 done
