@@ -29,6 +29,8 @@ cleanup() {
 trap cleanup EXIT
 
 now() { date +%s.%N; }
+# The CPU time a process has used so far, in seconds: on a busy machine, what the run itself cost.
+cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$1/stat"; }
 elapsed() { python3 -c "print(f'{$2 - $1:.2f}')"; }
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -61,6 +63,7 @@ for run in $(seq "$runs"); do
     sleep 0.01
   done
   shown=$(now)
+  shown_cpu=$(cpu_of "$pid")
   xdotool windowfocus --sync "$window"
   # Every other run types a letter into the block first, so that the close has a job to write.
   edited=no
@@ -69,9 +72,18 @@ for run in $(seq "$runs"); do
     edited=yes
   fi
   closing=$(now)
+  closing_cpu=$(cpu_of "$pid")
   xdotool key --clearmodifiers Escape
+  # The CPU time it ends with, read while it is a zombie, before wait reaps it.
+  ended_cpu=$closing_cpu
+  while kill -0 "$pid" 2>/dev/null && [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" != Z ]; do
+    ended_cpu=$(cpu_of "$pid" 2>/dev/null || echo "$ended_cpu")
+    sleep 0.01
+  done
+  ended_cpu=$(cpu_of "$pid" 2>/dev/null || echo "$ended_cpu")
   wait "$pid"
   pid=
   ended=$(now)
-  echo "run $run: appeared in $(elapsed "$start" "$shown") s, closed in $(elapsed "$closing" "$ended") s (edited: $edited)"
+  echo "run $run: appeared in $(elapsed "$start" "$shown") s (CPU $shown_cpu s)," \
+    "closed in $(elapsed "$closing" "$ended") s (CPU $(elapsed "$closing_cpu" "$ended_cpu") s), edited: $edited"
 done

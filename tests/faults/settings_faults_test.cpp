@@ -197,7 +197,11 @@ TEST_F(settings_fault_test, a_save_killed_at_any_moment_leaves_the_old_job_or_th
     WaitStatus(saver);
     const Job loaded = Loaded();
     const int found = WhichJob(loaded, kSize);
-    ASSERT_TRUE(found == current || found == next) << "round " << round << ": " << testing::PrintToString(loaded);
+    // (The jobs are large: a mix is told by its parts' first bytes.)
+    ASSERT_TRUE(found == current || found == next)
+        << "round " << round << ": a job nobody saved: text " << loaded.blockText.substr(0, 8) << ", output "
+        << loaded.outputFile << ", repeat " << loaded.repeatCount << ", first tag "
+        << (loaded.tags.empty() ? "(none)" : loaded.tags[0]);
     ASSERT_TRUE(ParseRegFile(ReadFile(File())).issues.empty()) << "round " << round;
     (found == current ? keptOld : tookNew)++;
     current = found;
