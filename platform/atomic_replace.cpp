@@ -41,28 +41,6 @@ std::string TempName(const std::string& folder, const std::string& fileName) {
   return name;
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-  // Closes, reporting the error; EINTR means the descriptor is gone all the same.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result != 0 && errno != EINTR ? errno : 0;
-  }
-
- private:
-  int fd_;
-};
-
 int WriteAndSync(int fd, mode_t mode, std::string_view bytes) {
   if (::fchmod(fd, mode) != 0) {
     return errno;

@@ -65,4 +65,19 @@ int ReadFully(int fd, std::string& bytes) {
   }
 }
 
+Descriptor::~Descriptor() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+}
+
+int Descriptor::Close() noexcept {
+  if (fd_ < 0) {
+    return 0;
+  }
+  const int result = ::close(fd_);
+  fd_ = -1;
+  return result != 0 && errno != EINTR ? errno : 0;
+}
+
 }  // namespace kelvane

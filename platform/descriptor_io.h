@@ -14,4 +14,20 @@ int WriteFully(int fd, std::string_view bytes, const std::atomic<bool>* stop = n
 // Reads from fd to its end into bytes, which it replaces; 0 or the errno that stopped it.
 int ReadFully(int fd, std::string& bytes);
 
+// An open descriptor, closed when the object goes.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) noexcept : fd_(fd) {}
+  ~Descriptor();
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  [[nodiscard]] int get() const noexcept { return fd_; }
+  // Closes now; 0 or the errno of close (EINTR counts as closed, as it is on Linux).
+  int Close() noexcept;
+
+ private:
+  int fd_;
+};
+
 }  // namespace kelvane

@@ -30,22 +30,6 @@ constexpr int kMaxDamagedCopies = 100;
 constexpr std::chrono::milliseconds kFirstLockPause{1};
 constexpr std::chrono::milliseconds kLongestLockPause{25};
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Reads a regular file; a missing file (or folder) is no error, and leaves exists false.
 int ReadRegularFile(const std::string& path, std::string& bytes, bool& exists) {
   bytes.clear();
