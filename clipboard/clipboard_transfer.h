@@ -1,7 +1,10 @@
 // Moving text between the clipboard, strings and files.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/clipboard.h"
@@ -31,6 +34,20 @@ std::int64_t ClipboardToFile(Clipboard& clipboard, MessageBox& messages, const s
 // Puts the whole file at path, up to its first NUL byte, on the clipboard as text. Reports a
 // failure itself and returns false; running out of memory reading the file is left to the caller.
 bool FileToClipboard(Clipboard& clipboard, MessageBox& messages, const std::string& path);
+
+// The bytes read from a file at a time when it goes to the clipboard.
+constexpr size_t kClipboardPiece = size_t{8} << 20;
+
+// The first half of FileToClipboard, for any thread: reads the file at path, up to its first NUL
+// byte, into a new text of the clipboard's, a piece at a time, so that only the clipboard's form
+// of it is ever whole in memory. Nothing when cancel is set before it is done. Throws
+// FileException and std::bad_alloc.
+std::unique_ptr<ClipboardText> ReadFileForClipboard(Clipboard& clipboard, const std::string& path,
+                                                    const std::atomic<bool>* cancel = nullptr,
+                                                    size_t piece = kClipboardPiece);
+
+// The second half, on the clipboard's thread: empties the clipboard and puts the text on it.
+ClipboardWrite PreparedTextToClipboard(Clipboard& clipboard, std::unique_ptr<ClipboardText> text);
 
 // The message for a text that did not reach the clipboard.
 std::string ClipboardWriteError(ClipboardWrite result);

@@ -115,11 +115,26 @@ void DuplicateRun::WriteCopies(const RunControl& control) {
   }
 }
 
+void DuplicateRun::PrepareClipboardText(const RunControl& control) {
+  if (failed_ || error_ || tempFile_.empty() || copiesWritten_ < job_.repeatCount || clipboardText_ ||
+      clipboardCancelled_) {
+    return;
+  }
+  try {
+    output_.Close();
+    clipboardText_ = ReadFileForClipboard(clipboard_, tempFile_, control.cancel);
+    clipboardCancelled_ = clipboardText_ == nullptr;
+  } catch (...) {
+    error_ = std::current_exception();
+  }
+}
+
 RunOutcome DuplicateRun::Finish() {
   if (failed_) {
     return RunOutcome::Failed;
   }
   try {
+    PrepareClipboardText();
     if (error_) {
       std::rethrow_exception(std::exchange(error_, nullptr));
     }
@@ -133,13 +148,14 @@ RunOutcome DuplicateRun::Finish() {
       return cancelled ? RunOutcome::Cancelled : RunOutcome::Succeeded;
     }
     // A cancelled clipboard run leaves the clipboard as it was.
-    if (cancelled) {
+    if (cancelled || clipboardCancelled_) {
       RemoveFile(std::exchange(tempFile_, {}));
       return RunOutcome::Cancelled;
     }
-    const bool onClipboard = FileToClipboard(clipboard_, messages_, tempFile_);
+    const ClipboardWrite written = PreparedTextToClipboard(clipboard_, std::move(clipboardText_));
     RemoveFile(std::exchange(tempFile_, {}));
-    if (!onClipboard) {
+    if (written != ClipboardWrite::Done) {
+      messages_.Show(ClipboardWriteError(written));
       return RunOutcome::Failed;
     }
     messages_.Show(res::LoadString(IDS_WRITTEN_TO_CLIPBOARD));

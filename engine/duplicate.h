@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,14 @@ class DuplicateRun {
   bool Start();
   // Writes the copies; a failure is kept for Finish() to report.
   void WriteCopies(const RunControl& control = {});
+  // For a clipboard run whose copies are all written: closes the output and reads it back into a
+  // text for the clipboard, stopping early when control.cancel is set (the run then counts as
+  // cancelled and leaves the clipboard alone). Touches neither the clipboard nor the messages, so
+  // it may run off the window's thread; Finish() does it when nobody did. A failure is kept for
+  // Finish() to report.
+  void PrepareClipboardText(const RunControl& control = {});
+  // Whether the result goes to the clipboard.
+  [[nodiscard]] bool writesToClipboard() const { return !tempFile_.empty(); }
   // Closes the output, puts a clipboard run's result on the clipboard, and tells the user.
   RunOutcome Finish();
 
@@ -61,6 +70,8 @@ class DuplicateRun {
   std::int64_t copiesWritten_ = 0;
   std::exception_ptr error_;
   bool failed_ = false;
+  std::unique_ptr<ClipboardText> clipboardText_;
+  bool clipboardCancelled_ = false;
 };
 
 // Runs all three steps on the six inputs of the Duplicate command.

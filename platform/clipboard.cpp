@@ -2,6 +2,26 @@
 
 namespace kelvane {
 
+namespace {
+
+class GatheredText : public ClipboardText {
+ public:
+  explicit GatheredText(std::uint64_t sizeHint) { text.reserve(static_cast<size_t>(sizeHint)); }
+  void Append(std::string_view bytes) override { text.append(bytes); }
+  std::string text;
+};
+
+}  // namespace
+
+std::unique_ptr<ClipboardText> Clipboard::NewText(std::uint64_t sizeHint) {
+  return std::make_unique<GatheredText>(sizeHint);
+}
+
+bool Clipboard::SetPreparedText(std::unique_ptr<ClipboardText> text) {
+  auto* gathered = dynamic_cast<GatheredText*>(text.get());
+  return gathered != nullptr && SetText(gathered->text);
+}
+
 bool MemoryClipboard::Open() {
   if (busy) {
     return false;

@@ -256,6 +256,23 @@ std::string File::ReadAll() {
   return data;
 }
 
+size_t File::Read(char* buffer, size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(fd_, buffer, size);
+    if (got >= 0) {
+      return static_cast<size_t>(got);
+    }
+    if (errno != EINTR) {
+      ThrowFileError(errno, path_);
+    }
+  }
+}
+
+std::uint64_t File::Size() const {
+  struct stat info {};
+  return ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
 bool File::Exists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0;

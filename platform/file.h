@@ -59,6 +59,10 @@ class File {
   void Close();
   // Reads the rest of the file.
   std::string ReadAll();
+  // Reads up to size bytes into buffer and returns how many; 0 at the end. Throws FileException.
+  size_t Read(char* buffer, size_t size);
+  // The size of a regular file; 0 for anything else.
+  [[nodiscard]] std::uint64_t Size() const;
 
   // From another thread: makes a write of this file that blocks in writer (a stalled pipe or FIFO)
   // fail with WriteInterrupted, and every later one. Call it again until writer is done with the

@@ -9,6 +9,7 @@
 
 #include "platform/message_text.h"
 #include "res/resource.h"
+#include "res/resource_script.h"
 
 namespace kelvane {
 
@@ -19,11 +20,17 @@ RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::mill
   control.cancel = &cancel;
   control.onProgress = [&done](std::int64_t copies, std::uint64_t) { done.store(copies, std::memory_order_relaxed); };
 
-  // The worker touches only the output file; the clipboard and every message stay on this thread.
+  // The worker touches only the output file and, for a clipboard run, the text it reads back from
+  // it; the clipboard itself and every message stay on this thread.
+  std::atomic<bool> toClipboard = false;
   std::promise<void> finished;
   std::future<void> result = finished.get_future();
   std::thread worker([&] {
     run.WriteCopies(control);
+    if (run.writesToClipboard() && !cancel) {
+      toClipboard = true;
+      run.PrepareClipboardText(control);
+    }
     finished.set_value();
   });
 
@@ -37,6 +44,12 @@ RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::mill
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     const auto update = [&] {
+      if (toClipboard) {
+        // Reading the result back has no count to show; a busy bar says the window is alive.
+        progress.setLabelText(QString::fromUtf8(res::LoadString(IDS_PUTTING_ON_CLIPBOARD)));
+        progress.setRange(0, 0);
+        return;
+      }
       const auto copies = done.load(std::memory_order_relaxed);
       progress.setLabelText(QString::fromStdString(LoadMessage(IDS_PROGRESS, {copies, std::int64_t{total}})));
       progress.setValue(static_cast<int>(copies));

@@ -1,5 +1,5 @@
-// Runs a Duplicate with its copies written off the window's thread, showing progress and Cancel
-// once it has taken longer than about half a second.
+// Runs a Duplicate with its copies written, and a clipboard run's result read back, off the
+// window's thread, showing progress and Cancel once it has taken longer than about half a second.
 #pragma once
 
 #include <chrono>

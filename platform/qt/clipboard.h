@@ -1,4 +1,4 @@
-// The system clipboard through QClipboard, its text as local 8-bit bytes.
+// The system clipboard through QClipboard, its text as UTF-8 bytes.
 #pragma once
 
 #include "platform/clipboard.h"
@@ -17,6 +17,10 @@ class QtClipboard : public Clipboard {
   void Empty() override;
   // Replaces the text (text/plain) and keeps every other format; false when memory runs out.
   bool SetText(const std::string& text) override;
+  // A QString with room for sizeHint bytes' worth of UTF-16, filled piece by piece on any thread.
+  std::unique_ptr<ClipboardText> NewText(std::uint64_t sizeHint) override;
+  // Puts the QString on the clipboard as it is, without a copy; keeps every other format.
+  bool SetPreparedText(std::unique_ptr<ClipboardText> text) override;
 
   // How many Open() calls have no Close() yet.
   [[nodiscard]] int openCount() const { return openCount_; }

@@ -4,6 +4,9 @@
 #include <QImage>
 #include <QMimeData>
 #include <QTest>
+#include <memory>
+#include <optional>
+#include <string_view>
 
 #include "platform/qt/clipboard.h"
 
@@ -99,6 +102,42 @@ class TestQtClipboard : public QObject {
       QVERIFY2(now->data(format) != "old", qPrintable(format));
     }
     QCOMPARE(now->text(), QStringLiteral("new"));
+  }
+
+  void aPreparedTextArrivesAsFromUtf8Would_data() {
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<QByteArray>("whole");
+    QTest::newRow("one piece") << QList<QByteArray>{"Gr\303\274\303\237e\r\n"} << QByteArray("Gr\303\274\303\237e\r\n");
+    QTest::newRow("characters in many pieces") << QList<QByteArray>{"a", "\342\202\254", "\360\235\204\236b", "\r\n"}
+                                               << QByteArray("a\342\202\254\360\235\204\236b\r\n");
+    QTest::newRow("bytes that are not UTF-8")
+        << QList<QByteArray>{"x\377y", "\342\202"} << QByteArray("x\377y\342\202");
+    QTest::newRow("more than the size told")
+        << QList<QByteArray>{"0123456789", "abcdefghij"} << QByteArray("0123456789abcdefghij");
+    QTest::newRow("nothing") << QList<QByteArray>{} << QByteArray();
+  }
+  void aPreparedTextArrivesAsFromUtf8Would() {
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(QByteArray, whole);
+    PutOnClipboard({{"text/plain", "old"}});
+    QtClipboard clipboard;
+    std::unique_ptr<kelvane::ClipboardText> text = clipboard.NewText(static_cast<std::uint64_t>(whole.size() / 2));
+    for (const QByteArray& piece : pieces) {
+      text->Append(std::string_view(piece.constData(), static_cast<size_t>(piece.size())));
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("old"));  // nothing changes before it is put
+    QVERIFY(clipboard.SetPreparedText(std::move(text)));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8(whole));
+    QCOMPARE(clipboard.TextBlock(), std::optional<std::string>(QString::fromUtf8(whole).toUtf8().toStdString() + '\0'));
+  }
+
+  void onlyItsOwnPreparedTextsGoOnTheClipboard() {
+    PutOnClipboard({{"text/plain", "old"}});
+    kelvane::MemoryClipboard memory;
+    QtClipboard clipboard;
+    QVERIFY(!clipboard.SetPreparedText(memory.NewText(3)));
+    QVERIFY(!clipboard.SetPreparedText(nullptr));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("old"));
   }
 
   void emptyRemovesEveryFormat() {

@@ -343,6 +343,54 @@ class tst_CRepeaterDlg : public QObject {
     QCOMPARE(test::ListDir(tmp.path()), std::vector<std::string>{});
   }
 
+  // Waits for the progress window to say it is putting the results on the clipboard, cancels it
+  // if asked, then lets the held clipboard go on.
+  void WhenPuttingOnTheClipboard(bool cancel, bool* seen) {
+    QTimer::singleShot(20, [this, cancel, seen] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(widget);
+        if (progress != nullptr && progress->isVisible() &&
+            progress->labelText() == "Putting the results on the clipboard" && desktop->clipboard.appending) {
+          *seen = true;
+          QVERIFY(progress->isEnabled());
+          if (cancel) {
+            QPushButton* button = progress->findChild<QPushButton*>();
+            QVERIFY(button != nullptr);
+            button->click();  // as the user does
+          }
+          desktop->clipboard.Release();
+          return;
+        }
+      }
+      WhenPuttingOnTheClipboard(cancel, seen);
+    });
+  }
+
+  void the_progress_window_stays_while_the_results_go_to_the_clipboard_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("left to finish") << false;
+    QTest::newRow("cancelled") << true;
+  }
+  void the_progress_window_stays_while_the_results_go_to_the_clipboard() {
+    QFETCH(bool, cancel);
+    test::TempDir tmp;
+    test::ScopedEnv tmpdir("TMPDIR", tmp.path().c_str());
+    Save({"row #\n", "", 0, 3, {"#"}, {"%%count1%d%%"}});
+    desktop->clipboard.formats["text/plain"] = "before";
+    desktop->clipboard.Hold();
+    Open();
+    bool seen = false;
+    WhenPuttingOnTheClipboard(cancel, &seen);
+    Press(IDOK);
+    QVERIFY(seen);
+    QCOMPARE(desktop->clipboard.formats.at("text/plain"),
+             cancel ? std::string("before") : std::string("row 1\nrow 2\nrow 3\n"));
+    QCOMPARE(desktop->messages.texts(),
+             cancel ? std::vector<std::string>{} : std::vector<std::string>{"Results were written to the clipboard"});
+    QCOMPARE(test::ListDir(tmp.path()), std::vector<std::string>{});
+    QVERIFY(dialog->isVisible());
+  }
+
   void mnemonics_move_the_focus() {
     Open();
     QTest::keyClick(dialog.get(), Qt::Key_R, Qt::AltModifier);

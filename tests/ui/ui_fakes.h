@@ -1,6 +1,10 @@
 // Fakes of the desktop services for the dialog tests.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -63,12 +67,61 @@ class FakeUrlOpener : public UrlOpener, public FakeOpener {
   std::vector<std::string> opened;
 };
 
+// The in-memory clipboard, whose prepared texts can be held up in Append(), as a huge text keeps a
+// real run busy reading it back.
+class GatedClipboard : public MemoryClipboard {
+ public:
+  class GatedText : public ClipboardText {
+   public:
+    GatedText(GatedClipboard& owner, std::unique_ptr<ClipboardText> text) : owner_(owner), inner(std::move(text)) {}
+    void Append(std::string_view bytes) override {
+      std::unique_lock lock(owner_.mutex_);
+      owner_.appending = true;
+      owner_.opened_.wait(lock, [this] { return !owner_.held_; });
+      inner->Append(bytes);
+    }
+
+   private:
+    GatedClipboard& owner_;
+
+   public:
+    std::unique_ptr<ClipboardText> inner;
+  };
+
+  std::unique_ptr<ClipboardText> NewText(std::uint64_t sizeHint) override {
+    return std::make_unique<GatedText>(*this, MemoryClipboard::NewText(sizeHint));
+  }
+  bool SetPreparedText(std::unique_ptr<ClipboardText> text) override {
+    auto* gated = dynamic_cast<GatedText*>(text.get());
+    return gated != nullptr && MemoryClipboard::SetPreparedText(std::move(gated->inner));
+  }
+  // Makes the next Append() wait until Release().
+  void Hold() {
+    const std::lock_guard lock(mutex_);
+    held_ = true;
+  }
+  void Release() {
+    {
+      const std::lock_guard lock(mutex_);
+      held_ = false;
+    }
+    opened_.notify_all();
+  }
+  // Whether an Append() has started.
+  std::atomic<bool> appending = false;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool held_ = false;
+};
+
 // Every service a dialog needs, faked, with a private settings folder.
 struct FakeDesktop {
   TempDir config;
   ScopedEnv xdg{"XDG_CONFIG_HOME", config.path().c_str()};
   RecordingMessageBox messages;
-  MemoryClipboard clipboard;
+  GatedClipboard clipboard;
   FakeFileDialog fileDialog;
   FakeHelpViewer help;
   FakeUrlOpener urls;
