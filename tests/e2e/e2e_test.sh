@@ -64,8 +64,9 @@ wait_for() {
 
 # A display of our own, never the user's desktop. The server picks a free display number itself and
 # tells it on a descriptor, so runs started at the same moment cannot take the same one (as
-# xvfb-run -a can).
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+# xvfb-run -a can). -noreset: the server would otherwise reset when the program, its last client,
+# exits, and the next start could meet it resetting and fail.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.err" &
 xvfb=$!
 wait_for 20 test -s "$work/display" || {
   cat "$work/xvfb.err" >&2
