@@ -14,7 +14,6 @@
 #include <chrono>
 #include <future>
 #include <optional>
-#include <regex>
 #include <thread>
 
 #include "engine/duplicate.h"
@@ -128,15 +127,16 @@ TEST(stalled_output_test, ctrl_c_and_sigterm_stop_the_command_line_while_a_write
       ASSERT_TRUE(status) << "still writing long after the signal";
       EXPECT_EQ(*status, s.status);
       const std::string err = ReadFile(cli.err);
-      std::smatch counted;
       const std::string name = toStandardOutput ? "standard output" : dir.File("fifo");
-      ASSERT_TRUE(std::regex_match(
-          err, counted,
-          std::regex("kelvane-cli: Duplicate was cancelled\\. ([0-9]+) of 100000000 copies were written to file " +
-                     std::regex_replace(name, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") + "\n")))
-          << err;
+      // "...cancelled. N of 100000000 copies were written to file NAME": compared around the
+      // number, without <regex>, which the sanitizer build's compiler warns about.
+      const std::string head = "kelvane-cli: Duplicate was cancelled. ";
+      const std::string tail = " of 100000000 copies were written to file " + name + "\n";
+      ASSERT_TRUE(err.starts_with(head) && err.ends_with(tail) && err.size() > head.size() + tail.size()) << err;
+      const std::string number = err.substr(head.size(), err.size() - head.size() - tail.size());
+      ASSERT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << err;
       // The copies said to be written are there, whole, for the reader.
-      const size_t copies = std::stoul(counted[1]);
+      const size_t copies = std::stoul(number);
       const std::string read = Drain(cli.reader);
       ASSERT_GE(read.size(), copies * block.size());
       EXPECT_EQ(read.substr(0, copies * block.size()), Repeat(block, copies));
