@@ -81,6 +81,23 @@ std::string IntData(int value) {
   return data;
 }
 
+// The seventh setting, the window's own: width in the low 16 bits, height in the high 16, as a
+// DWORD. Not a job's, so it neither counts as a saved job nor is written by a save of one.
+constexpr char kWindowSizeName[] = "Window Size";
+
+WindowSize WindowSizeFrom(const RegValue* value, WindowSize defaultValue) {
+  if (value == nullptr || value->data.size() != 4 || IsStringType(value->type)) {
+    return defaultValue;
+  }
+  const auto packed = static_cast<std::uint32_t>(IntFrom(value, 0));
+  return {static_cast<int>(packed & 0xFFFFu), static_cast<int>(packed >> 16)};
+}
+
+std::string WindowSizeData(const WindowSize& window) {
+  const auto clamp = [](int pixels) { return static_cast<std::uint32_t>(std::clamp(pixels, 0, 0xFFFF)); };
+  return IntData(static_cast<int>(clamp(window.width) | (clamp(window.height) << 16)));
+}
+
 // The value of that name in the section's key, or nullptr.
 const RegValue* Find(const RegDocument& document, const std::string& section, const std::string& name) {
   const RegSection* found = FindRegSection(document, RegKeyPath(SectionKey(section)));
@@ -193,6 +210,11 @@ bool LoadStringList(const std::string& section, const std::string& valueName, st
 }
 
 void LoadSettings(Job& job) {
+  WindowSize unused;
+  LoadSettings(job, unused);
+}
+
+void LoadSettings(Job& job, WindowSize& window) {
   const Job defaults = job;
   try {
     for (const Setting& setting : kSettings) {
@@ -216,6 +238,7 @@ void LoadSettings(Job& job) {
             },
             setting.member);
       }
+      window = WindowSizeFrom(Find(document, kSettingsSection, kWindowSizeName), window);
     });
     // The dialog addresses both lists with one index: a value text missing (from a list written by
     // another program, or cut short) is an empty one, and a value text without a tag has no variable.
@@ -243,7 +266,9 @@ bool HasSavedSettings() {
   }
 }
 
-bool SaveSettings(const Job& job) {
+namespace {
+
+bool SaveAll(const Job& job, const WindowSize* window) {
   try {
     std::vector<RegValue> values;
     values.reserve(std::size(kSettings));
@@ -261,12 +286,25 @@ bool SaveSettings(const Job& job) {
           },
           setting.member);
     }
-    // All six in one replace of the file: a kill, a full disk or another copy saving at the same
+    if (window != nullptr) {
+      values.push_back({kWindowSizeName, REG_DWORD, WindowSizeData(*window)});
+    }
+    // All in one replace of the file: a kill, a full disk or another copy saving at the same
     // moment leaves the old job or this one, never a mix.
     return SaveSection(kSettingsSection, std::move(values), true);
   } catch (...) {
     return false;
   }
+}
+
+}  // namespace
+
+bool SaveSettings(const Job& job) {
+  return SaveAll(job, nullptr);
+}
+
+bool SaveSettings(const Job& job, const WindowSize& window) {
+  return SaveAll(job, &window);
 }
 
 }  // namespace kelvane

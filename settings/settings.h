@@ -30,13 +30,25 @@ bool SaveStringList(const std::string& section, const std::string& valueName, co
 // Empties list, then fills it from a REG_MULTI_SZ value; true when one was read.
 bool LoadStringList(const std::string& section, const std::string& valueName, std::vector<std::string>& list);
 
+// The window's own setting beside the job: its size in pixels; 0 by 0 when none is stored, as in
+// files written before it existed.
+struct WindowSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const WindowSize&) const = default;
+};
+
 // Loads the six settings over job, whose fields are the defaults; the values then match the tags in number.
 void LoadSettings(Job& job);
+// The same, in the same single read, with the window's size as a seventh setting.
+void LoadSettings(Job& job, WindowSize& window);
 
 // Whether any of the six settings is stored; looking creates nothing.
 bool HasSavedSettings();
 
-// Saves the six settings of job; true when all six were written.
+// Saves the six settings of job; true when all six were written. A stored window size stays.
 bool SaveSettings(const Job& job);
+// Saves the six settings and the window's size in one replace of the file.
+bool SaveSettings(const Job& job, const WindowSize& window);
 
 }  // namespace kelvane

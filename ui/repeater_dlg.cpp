@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
@@ -35,12 +37,26 @@ CRepeaterDlg::CRepeaterDlg(DialogServices services, QWidget* parent)
       services_(services),
       link_(services.urls, services.clipboard, {FavoritesFolder, DesktopFolder}),
       icon_(ProgramIcon()) {
-  LoadSettings(job_);
+  LoadSettings(job_, windowSize_);
   outputFileField_ = Item<QLineEdit>(IDC_OUTPUT_FILE);
   variableList_ = Item<QTableWidget>(IDC_VARIABLE_LIST);
   // The "..." and the list say nothing by themselves; these are the names screen readers give them.
   GetDlgItem(IDC_BROWSE_OUTPUT_FILE)->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_BROWSE_OUTPUT_FILE)));
   variableList_->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING)));
+  // Larger than the template, the block text takes the extra width and half the extra height, the
+  // list the other half; the rest keeps its place beside or below them.
+  constexpr double kHalf = 0.5;
+  SetAnchor(IDC_BLOCK_TEXT, {0, 0, 1, kHalf});
+  SetAnchor(IDC_OUTPUT_FILE, {0, kHalf, 1, 0});
+  for (const int id : {IDC_BROWSE_OUTPUT_FILE, IDC_APPEND, IDC_ADD_VARIABLE, IDC_EDIT_VARIABLE, IDC_DELETE_VARIABLE,
+                       IDC_REPEAT_COUNT, IDC_LINK}) {
+    SetAnchor(id, {1, kHalf, 0, 0});
+  }
+  SetAnchor(IDC_VARIABLE_LIST, {0, kHalf, 1, kHalf});
+  for (const int id : {ID_HELP, IDOK, IDCANCEL}) {
+    SetAnchor(id, {1, 1, 0, 0});
+  }
+  RestoreWindowSize();
   connect(variableList_, &QTableWidget::cellDoubleClicked, this, [this] { OnVariableListDoubleClick(); });
 }
 
@@ -71,13 +87,38 @@ bool CRepeaterDlg::OnInitDialog() {
   variableList_->setHorizontalHeaderLabels({QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING))});
   variableList_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   variableList_->horizontalHeader()->setSectionsMovable(true);
-  // As wide as the list less a vertical scroll bar, so the column fits once rows overflow.
-  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, variableList_);
-  variableList_->setColumnWidth(0, variableList_->width() - scrollBar);
+  FitColumn();
   for (const std::string& tag : job_.tags) {
     AppendRow(tag);
   }
   return true;
+}
+
+// As wide as the list less a vertical scroll bar, so the column fits once rows overflow.
+void CRepeaterDlg::FitColumn() {
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, variableList_);
+  variableList_->setColumnWidth(0, variableList_->width() - scrollBar);
+}
+
+// The size kept from the last run, never below the template's nor beyond the screen's room.
+void CRepeaterDlg::RestoreWindowSize() {
+  if (windowSize_.width <= 0 || windowSize_.height <= 0) {
+    return;
+  }
+  QSize size = QSize(windowSize_.width, windowSize_.height).expandedTo(minimumSize());
+  if (const QScreen* screen = this->screen(); screen != nullptr) {
+    size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimumSize());
+  }
+  resize(size);
+}
+
+WindowSize CRepeaterDlg::CurrentWindowSize() const {
+  return {width(), height()};
+}
+
+void CRepeaterDlg::resizeEvent(QResizeEvent* event) {
+  TemplateDialog::resizeEvent(event);
+  FitColumn();
 }
 
 void CRepeaterDlg::AppendRow(const std::string& tag) {
@@ -104,7 +145,7 @@ void CRepeaterDlg::OnOK() {
   }
   // Saved now as well as at Close: a run can be long, and a crash or a kill during it must not
   // take the job the user typed with it.
-  SaveSettings(job_);
+  SaveSettings(job_, CurrentWindowSize());
   DuplicateRun run(job_, services_.clipboard, services_.messages);
   if (run.Start()) {
     RunWithProgress(run, this);
@@ -113,7 +154,7 @@ void CRepeaterDlg::OnOK() {
 
 void CRepeaterDlg::OnCancel() {
   UpdateData(true);
-  SaveSettings(job_);
+  SaveSettings(job_, CurrentWindowSize());
   EndDialog(IDCANCEL);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/job.h"
+#include "settings/settings.h"
 #include "ui/dialog_services.h"
 #include "ui/hyperlink.h"
 #include "ui/template_dialog.h"
@@ -38,15 +39,20 @@ class CRepeaterDlg : public TemplateDialog {
   void OnClose() override;
   void OnHelp() override;
   void OnCommand(int id) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   [[nodiscard]] int SelectedRow() const;
   void AppendRow(const std::string& tag);
+  void FitColumn();
+  void RestoreWindowSize();
+  [[nodiscard]] WindowSize CurrentWindowSize() const;
 
   DialogServices services_;
   QLineEdit* outputFileField_ = nullptr;
   QTableWidget* variableList_ = nullptr;
   Job job_;
+  WindowSize windowSize_;  // as loaded; kept up to date only when saved
   CHyperLink link_;
   QIcon icon_;
 };

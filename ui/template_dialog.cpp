@@ -168,7 +168,9 @@ void TemplateDialog::Build() {
   // Title bar and close box, no minimise or maximise box, as the template's styles ask.
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::CustomizeWindowHint);
-  setFixedSize(units_.X(template_.width), units_.Y(template_.height));
+  // The template's size, fixed until SetAnchor() lets the dialog grow.
+  templateSize_ = QSize(units_.X(template_.width), units_.Y(template_.height));
+  setFixedSize(templateSize_);
 
   QWidget* previousStop = nullptr;
   std::vector<std::pair<QLabel*, size_t>> labels;
@@ -181,6 +183,8 @@ void TemplateDialog::Build() {
       geometry.setWidth(std::max(geometry.width(), label->sizeHint().width()));
     }
     widget->setGeometry(geometry);
+    templateGeometry_.push_back(geometry);
+    widgets_.push_back(widget);
     widget->setObjectName(QStringLiteral("control%1").arg(control.id == IDC_STATIC ? -1 : control.id));
     widget->setVisible(control.Has("WS_VISIBLE"));
     if (control.Has("WS_TABSTOP")) {
@@ -290,6 +294,51 @@ void TemplateDialog::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (isVisible()) {
     OnClose();
+  }
+}
+
+void TemplateDialog::SetAnchor(int id, Anchor anchor) {
+  anchors_[id] = anchor;
+  setMinimumSize(templateSize_);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  LayOut();
+}
+
+void TemplateDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  LayOut();
+}
+
+// Every control is placed from its template position, so growing and shrinking again ends where it
+// began. A control that does not grow keeps its own size (the link sizes itself to its text).
+void TemplateDialog::LayOut() {
+  if (anchors_.empty()) {
+    return;
+  }
+  const int dx = std::max(0, width() - templateSize_.width());
+  const int dy = std::max(0, height() - templateSize_.height());
+  const auto& controls = template_.controls;
+  for (size_t i = 0; i < controls.size() && i < widgets_.size(); ++i) {
+    // A label goes with the control it names, the next one in template order that is not a label.
+    size_t named = i;
+    while (named < controls.size() && controls[named].className == "Static") {
+      ++named;
+    }
+    const auto found = named < controls.size() ? anchors_.find(controls[named].id) : anchors_.end();
+    if (found == anchors_.end()) {
+      continue;
+    }
+    const Anchor& anchor = found->second;
+    const QRect& base = templateGeometry_[i];
+    const QPoint position(base.x() + static_cast<int>(anchor.moveX * dx),
+                          base.y() + static_cast<int>(anchor.moveY * dy));
+    QWidget* widget = widgets_[i];
+    if (named != i || (anchor.growX == 0 && anchor.growY == 0)) {
+      widget->move(position);
+    } else {
+      widget->setGeometry(QRect(position, QSize(base.width() + static_cast<int>(anchor.growX * dx),
+                                                base.height() + static_cast<int>(anchor.growY * dy))));
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <map>
+#include <vector>
 
 #include "res/resource_script.h"
 
@@ -23,6 +24,15 @@ struct DialogUnits {
   [[nodiscard]] int X(int units) const;
   [[nodiscard]] int Y(int units) const;
   [[nodiscard]] QRect Rect(int x, int y, int width, int height) const;
+};
+
+// How a control follows a dialog made larger than its template: the shares of the extra width and
+// height by which it moves and by which it grows.
+struct Anchor {
+  double moveX = 0;
+  double moveY = 0;
+  double growX = 0;
+  double growY = 0;
 };
 
 // Plays the part of the framework's dialog class: the template's controls, found by id, the data
@@ -65,8 +75,13 @@ class TemplateDialog : public QDialog {
   virtual void OnCommand(int /*id*/) {}
   // Ends the dialog with a result.
   void EndDialog(int result);
+  // Lets the user make the dialog larger than its template, which stays its smallest size; the
+  // control with this id then moves and grows as anchor says, and a label with the control after
+  // it. Controls without an anchor stay where they are.
+  void SetAnchor(int id, Anchor anchor);
 
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void accept() override;
@@ -79,7 +94,13 @@ class TemplateDialog : public QDialog {
   const res::DialogTemplate& template_;
   MessageBox& messages_;
   DialogUnits units_;
+  void LayOut();
+
   std::map<int, QWidget*> controls_;
+  std::map<int, Anchor> anchors_;
+  QSize templateSize_;
+  std::vector<QWidget*> widgets_;        // each control, in template order
+  std::vector<QRect> templateGeometry_;  // where each was placed
   bool initialised_ = false;
 };
 

@@ -10,7 +10,13 @@
 namespace kelvane {
 
 CVariableDlg::CVariableDlg(const DialogServices& services, QWidget* parent)
-    : TemplateDialog(IDD_VARIABLE_DIALOG, services.messages, parent), services_(services) {}
+    : TemplateDialog(IDD_VARIABLE_DIALOG, services.messages, parent), services_(services) {
+  // Larger than the template, the values box takes all the extra room; the buttons stay at its right.
+  SetAnchor(IDC_VARIABLE_VALUES, {0, 0, 1, 1});
+  for (const int id : {IDOK, IDCANCEL, ID_HELP}) {
+    SetAnchor(id, {1, 0, 0, 0});
+  }
+}
 
 void CVariableDlg::DoDataExchange(DataExchange& dx) {
   dx.Text(IDC_VARIABLE_VALUES, valueText);

@@ -96,6 +96,44 @@ TEST_F(settings_test, every_setting_round_trips) {
   }
 }
 
+TEST_F(settings_test, the_window_size_is_a_seventh_setting_that_older_files_lack) {
+  const Job job{"x", "", 0, 2, {}, {}};
+  // A file from before the window size: the caller's default stays.
+  ASSERT_TRUE(SaveSettings(job));
+  Job loaded;
+  WindowSize window{11, 22};
+  LoadSettings(loaded, window);
+  EXPECT_EQ(window, (WindowSize{11, 22}));
+  EXPECT_EQ(loaded, job);
+
+  ASSERT_TRUE(SaveSettings(job, WindowSize{812, 655}));
+  EXPECT_EQ(Stored("Window Size"), std::make_pair(std::uint32_t{REG_DWORD}, "\x2c\x03\x8f\x02"s));
+  EXPECT_NE(ReadFile(File()).find("\"Window Size\"=dword:028f032c\r\n"), std::string::npos);
+  window = {};
+  LoadSettings(loaded, window);
+  EXPECT_EQ(window, (WindowSize{812, 655}));
+
+  // A save of the job alone, as kelvane-cli --save makes, keeps it.
+  ASSERT_TRUE(SaveSettings(Job{"y", "", 0, 3, {}, {}}));
+  window = {};
+  LoadSettings(loaded, window);
+  EXPECT_EQ(window, (WindowSize{812, 655}));
+  EXPECT_EQ(loaded.blockText, "y");
+}
+
+TEST_F(settings_test, a_window_size_alone_or_of_another_form_is_no_job) {
+  WriteRegistry(kHeader + "\"Window Size\"=\"800x600\"\r\n");
+  EXPECT_FALSE(HasSavedSettings());
+  Job job;
+  WindowSize window{1, 2};
+  LoadSettings(job, window);
+  EXPECT_EQ(window, (WindowSize{1, 2}));
+  EXPECT_EQ(job, Job{});
+  ASSERT_TRUE(SaveSettings(job, WindowSize{-4, 70000}));
+  LoadSettings(job, window);
+  EXPECT_EQ(window, (WindowSize{0, 65535}));  // out of range is kept in range
+}
+
 TEST_F(settings_test, a_save_that_changes_nothing_leaves_the_file_alone) {
   const Job job{"same", "", 1, 2, {"T"}, {"v"}};
   ASSERT_TRUE(SaveSettings(job));

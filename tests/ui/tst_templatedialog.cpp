@@ -1,6 +1,7 @@
 // What both dialogs share as a user meets them: F1, Ctrl+Tab in the multi-line boxes, the captions.
 
 #include <QAccessible>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "res/resource.h"
+#include "settings/settings.h"
 #include "ui/repeater_dlg.h"
 #include "ui/variable_dlg.h"
 #include "ui_fakes.h"
@@ -234,6 +236,93 @@ class tst_TemplateDialog : public QObject {
     dialog->GetDlgItem(IDC_BLOCK_TEXT)->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(!control->hasFocus());
     QCOMPARE(control->grab().toImage(), without);
+  }
+
+  void larger_than_the_template_the_text_boxes_and_the_list_grow_data() {
+    QTest::addColumn<Which>("which");
+    QTest::addColumn<int>("id");
+    // The change of x, y, width and height per 100 pixels of extra width and extra height.
+    QTest::addColumn<QRect>("change");
+    QTest::newRow("block text") << Which::Main << IDC_BLOCK_TEXT << QRect(0, 0, 100, 50);
+    QTest::newRow("output file") << Which::Main << IDC_OUTPUT_FILE << QRect(0, 50, 100, 0);
+    QTest::newRow("...") << Which::Main << IDC_BROWSE_OUTPUT_FILE << QRect(100, 50, 0, 0);
+    QTest::newRow("list") << Which::Main << IDC_VARIABLE_LIST << QRect(0, 50, 100, 50);
+    QTest::newRow("add") << Which::Main << IDC_ADD_VARIABLE << QRect(100, 50, 0, 0);
+    QTest::newRow("link") << Which::Main << IDC_LINK << QRect(100, 50, 0, 0);
+    QTest::newRow("help") << Which::Main << ID_HELP << QRect(100, 100, 0, 0);
+    QTest::newRow("close") << Which::Main << IDCANCEL << QRect(100, 100, 0, 0);
+    QTest::newRow("values") << Which::Variable << IDC_VARIABLE_VALUES << QRect(0, 0, 100, 100);
+    QTest::newRow("tag") << Which::Variable << IDC_VARIABLE_TAG << QRect(0, 0, 0, 0);
+    QTest::newRow("ok") << Which::Variable << IDOK << QRect(100, 0, 0, 0);
+  }
+  void larger_than_the_template_the_text_boxes_and_the_list_grow() {
+    QFETCH(Which, which);
+    QFETCH(int, id);
+    QFETCH(QRect, change);
+    Open(which);
+    const QSize smallest = dialog->size();
+    QCOMPARE(dialog->minimumSize(), smallest);
+    QWidget* control = dialog->GetDlgItem(id);
+    const QRect before = control->geometry();
+    dialog->resize(smallest + QSize(200, 100));
+    QTRY_COMPARE(dialog->size(), smallest + QSize(200, 100));
+    const QRect after = control->geometry();
+    QCOMPARE(QRect(after.x() - before.x(), after.y() - before.y(), after.width() - before.width(),
+                   after.height() - before.height()),
+             QRect(change.x() * 2, change.y(), change.width() * 2, change.height()));
+    // Back to the template size, everything is where it began; smaller is not allowed.
+    dialog->resize(smallest - QSize(50, 50));
+    QTRY_COMPARE(dialog->size(), smallest);
+    QCOMPARE(control->geometry(), before);
+  }
+
+  void a_label_moves_with_the_field_it_names() {
+    Open(Which::Main);
+    auto* label = dialog->findChildren<QLabel*>().first();
+    for (QLabel* candidate : dialog->findChildren<QLabel*>()) {
+      if (candidate->text() == "&Repeat block") label = candidate;
+    }
+    QCOMPARE(label->text(), QString("&Repeat block"));
+    const QPoint labelBefore = label->pos();
+    const QPoint fieldBefore = dialog->GetDlgItem(IDC_REPEAT_COUNT)->pos();
+    dialog->resize(dialog->size() + QSize(120, 80));
+    QTRY_COMPARE(label->pos() - labelBefore, dialog->GetDlgItem(IDC_REPEAT_COUNT)->pos() - fieldBefore);
+    QCOMPARE(label->pos() - labelBefore, QPoint(120, 40));
+  }
+
+  void the_main_windows_size_is_kept_for_the_next_start() {
+    Open(Which::Main);
+    const QSize smallest = dialog->size();
+    const int blockWidth = dialog->GetDlgItem(IDC_BLOCK_TEXT)->width();
+    dialog->resize(smallest + QSize(150, 90));
+    QTRY_COMPARE(dialog->size(), smallest + QSize(150, 90));
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);  // Close saves the job and the size
+    QVERIFY(!dialog->isVisible());
+    Job job;
+    WindowSize saved;
+    LoadSettings(job, saved);
+    QCOMPARE(QSize(saved.width, saved.height), smallest + QSize(150, 90));
+
+    Open(Which::Main);
+    QCOMPARE(dialog->size(), smallest + QSize(150, 90));
+    QCOMPARE(dialog->GetDlgItem(IDC_BLOCK_TEXT)->width(), blockWidth + 150);
+  }
+
+  void a_stored_size_below_the_template_or_none_gives_the_template_size_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("none, as in older files") << 0 << 0;
+    QTest::newRow("smaller than the template") << 100 << 80;
+  }
+  void a_stored_size_below_the_template_or_none_gives_the_template_size() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    Open(Which::Main);
+    const QSize smallest = dialog->size();
+    dialog.reset();
+    SaveSettings(Job{}, WindowSize{width, height});
+    Open(Which::Main);
+    QCOMPARE(dialog->size(), smallest);
   }
 };
 
