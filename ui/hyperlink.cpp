@@ -10,8 +10,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <climits>
 #include <string_view>
 #include <utility>
@@ -22,6 +20,7 @@
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
+#include "ui/focus_frame.h"
 #include "ui/link_accessible.h"
 
 namespace kelvane {
@@ -303,13 +302,7 @@ void CHyperLink::OnPaint(QPainter& painter) {
   // The field has no caret to show: with the keyboard focus on it, the style's focus frame says so.
   // It goes beneath the text, which keeps its colour.
   if (field_->hasFocus()) {
-    QStyleOptionFocusRect focus;
-    focus.initFrom(field_);
-    // Styles draw it only after keyboard navigation; this one is the sole sign of the focus here.
-    focus.state |= QStyle::State_KeyboardFocusChange;
-    focus.rect = field_->rect();
-    focus.backgroundColor = field_->palette().color(QPalette::Button);
-    field_->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, field_);
+    DrawFocusFrame(painter, field_, field_->rect(), field_->palette().color(QPalette::Button));
   }
   const COLORREF color = state_ == kHover ? hoverColor_ : state_ == kVisited ? visitedColor_ : linkColor_;
   DrawLinkText(painter, FromColorRef(color), 0);

@@ -13,8 +13,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QShortcut>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QTableWidget>
 #include <algorithm>
 #include <new>
@@ -22,6 +20,7 @@
 #include "platform/message_box.h"
 #include "res/resource.h"
 #include "ui/data_exchange.h"
+#include "ui/focus_frame.h"
 
 namespace kelvane {
 
@@ -39,13 +38,7 @@ class ListView : public QTableWidget {
       return;
     }
     QPainter painter(viewport());
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    // Styles draw it only after keyboard navigation; this one is the sole sign of the focus here.
-    focus.state |= QStyle::State_KeyboardFocusChange;
-    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
-    focus.backgroundColor = palette().color(QPalette::Base);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    DrawFocusFrame(painter, this, viewport()->rect().adjusted(1, 1, -1, -1), palette().color(QPalette::Base));
   }
   void focusInEvent(QFocusEvent* event) override {
     QTableWidget::focusInEvent(event);
