@@ -52,10 +52,23 @@ ClipboardWrite StringToClipboard(Clipboard& clipboard, const std::string& text, 
 std::int64_t ClipboardToFile(Clipboard& clipboard, MessageBox& messages, const std::string& path, int mode) {
   try {
     File file = File::Open(path, File::Mode::CreateReadWrite);
+    const std::int64_t written = ClipboardToFile(clipboard, messages, file, mode);
+    if (written >= 0) {
+      file.Close();
+    }
+    return written;
+  } catch (const FileException& error) {
+    messages.Show(error.ErrorReport());
+    return -1;
+  }
+}
+
+std::int64_t ClipboardToFile(Clipboard& clipboard, MessageBox& messages, File& file, int mode) {
+  try {
     std::string text;
     ClipboardToString(clipboard, text, mode);
     file.Write(text);
-    file.Close();
+    file.Flush();
     return static_cast<std::int64_t>(text.size());
   } catch (const FileException& error) {
     messages.Show(error.ErrorReport());
@@ -99,8 +112,15 @@ size_t WholeCharacters(std::string_view bytes) {
 
 std::unique_ptr<ClipboardText> ReadFileForClipboard(Clipboard& clipboard, const std::string& path,
                                                     const std::atomic<bool>* cancel, size_t piece) {
-  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
   File file = File::Open(path, File::Mode::Read);
+  std::unique_ptr<ClipboardText> text = ReadFileForClipboard(clipboard, file, cancel, piece);
+  file.Close();
+  return text;
+}
+
+std::unique_ptr<ClipboardText> ReadFileForClipboard(Clipboard& clipboard, File& file, const std::atomic<bool>* cancel,
+                                                    size_t piece) {
+  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
   std::unique_ptr<ClipboardText> text = clipboard.NewText(file.Size());
   const std::unique_ptr<char[]> buffer(new char[piece + 3]);
   size_t held = 0;  // the start of a character cut off at the end of the last piece
@@ -123,7 +143,6 @@ std::unique_ptr<ClipboardText> ReadFileForClipboard(Clipboard& clipboard, const 
     held = bytes.size() - whole;
     std::copy(bytes.end() - static_cast<std::ptrdiff_t>(held), bytes.end(), buffer.get());
   }
-  file.Close();
   return cancelled() ? nullptr : std::move(text);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/clipboard.h"
+#include "platform/file.h"
 #include "platform/message_box.h"
 
 namespace kelvane {
@@ -30,6 +31,8 @@ ClipboardWrite StringToClipboard(Clipboard& clipboard, const std::string& text, 
 // Creates or truncates the file at path and writes the clipboard's text into it; returns the
 // number of bytes written (0 for no text), or -1 after reporting a file error.
 std::int64_t ClipboardToFile(Clipboard& clipboard, MessageBox& messages, const std::string& path, int mode);
+// The same into a file already open for writing, at its position, left open.
+std::int64_t ClipboardToFile(Clipboard& clipboard, MessageBox& messages, File& file, int mode);
 
 // Puts the whole file at path, up to its first NUL byte, on the clipboard as text. Reports a
 // failure itself and returns false; running out of memory reading the file is left to the caller.
@@ -43,6 +46,10 @@ constexpr size_t kClipboardPiece = size_t{8} << 20;
 // of it is ever whole in memory. Nothing when cancel is set before it is done. Throws
 // FileException and std::bad_alloc.
 std::unique_ptr<ClipboardText> ReadFileForClipboard(Clipboard& clipboard, const std::string& path,
+                                                    const std::atomic<bool>* cancel = nullptr,
+                                                    size_t piece = kClipboardPiece);
+// The same from a file already open for reading, from its position on; the file stays open.
+std::unique_ptr<ClipboardText> ReadFileForClipboard(Clipboard& clipboard, File& file,
                                                     const std::atomic<bool>* cancel = nullptr,
                                                     size_t piece = kClipboardPiece);
 

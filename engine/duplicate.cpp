@@ -66,33 +66,36 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
 DuplicateRun::DuplicateRun(Job job, Clipboard& clipboard, MessageBox& messages)
     : job_(std::move(job)), clipboard_(clipboard), messages_(messages) {}
 
-DuplicateRun::~DuplicateRun() {
-  output_ = File();
-  RemoveFile(tempFile_);
-}
+// The temporary file has no name, or has lost it: closing it is all it takes to remove it.
+DuplicateRun::~DuplicateRun() = default;
 
 void DuplicateRun::Fail(const std::string& report) {
   failed_ = true;
   output_ = File();
   messages_.Show(report);
-  RemoveFile(std::exchange(tempFile_, {}));
 }
 
 bool DuplicateRun::Start() {
   try {
-    std::string path = job_.outputFile;
-    if (path.empty()) {
-      tempFile_ = CreateTempFile();
+    const bool append = job_.append != 0;
+    if (job_.outputFile.empty()) {
+      // The temporary file is only ever reached through the descriptor made here, so nobody who
+      // can write to the temporary folder can swap it, read it or have it overwrite their target.
+      toClipboard_ = true;
+      output_ = File::CreateTemp();
       // The clipboard's old text goes first, so that appending appends to it as to any file.
       // An empty clipboard simply starts the result empty.
-      if (ClipboardToFile(clipboard_, messages_, tempFile_, kTextToFirstNul) < 0) {
+      if (ClipboardToFile(clipboard_, messages_, output_, kTextToFirstNul) < 0) {
         failed_ = true;
-        RemoveFile(std::exchange(tempFile_, {}));
+        output_ = File();
         return false;
       }
-      path = tempFile_;
+      if (!append) {
+        output_.Truncate();
+      }
+      return true;
     }
-    const bool append = job_.append != 0;
+    const std::string& path = job_.outputFile;
     output_ = File::Open(path, append && File::Exists(path) ? File::Mode::OpenWrite : File::Mode::CreateWrite);
     if (append) {
       output_.SeekToEnd();
@@ -116,13 +119,15 @@ void DuplicateRun::WriteCopies(const RunControl& control) {
 }
 
 void DuplicateRun::PrepareClipboardText(const RunControl& control) {
-  if (failed_ || error_ || tempFile_.empty() || copiesWritten_ < job_.repeatCount || clipboardText_ ||
+  if (failed_ || error_ || !toClipboard_ || copiesWritten_ < job_.repeatCount || clipboardText_ ||
       clipboardCancelled_) {
     return;
   }
   try {
-    output_.Close();
-    clipboardText_ = ReadFileForClipboard(clipboard_, tempFile_, control.cancel);
+    // Read back through the descriptor that wrote it: the file has no name to reopen.
+    output_.SeekToStart();
+    clipboardText_ = ReadFileForClipboard(clipboard_, output_, control.cancel);
+    output_ = File();
     clipboardCancelled_ = clipboardText_ == nullptr;
   } catch (...) {
     error_ = std::current_exception();
@@ -138,10 +143,10 @@ RunOutcome DuplicateRun::Finish() {
     if (error_) {
       std::rethrow_exception(std::exchange(error_, nullptr));
     }
-    // Every byte is out and the file closed, errors checked, before anyone hears of success.
-    output_.Close();
     const bool cancelled = copiesWritten_ < job_.repeatCount;
-    if (tempFile_.empty()) {
+    if (!toClipboard_) {
+      // Every byte is out and the file closed, errors checked, before anyone hears of success.
+      output_.Close();
       messages_.Show(cancelled ? LoadMessage(IDS_DUPLICATE_CANCELLED,
                                              {copiesWritten_, std::int64_t{job_.repeatCount}, job_.outputFile})
                                : LoadMessage(IDS_WRITTEN_TO_FILE, {job_.outputFile}));
@@ -149,11 +154,10 @@ RunOutcome DuplicateRun::Finish() {
     }
     // A cancelled clipboard run leaves the clipboard as it was.
     if (cancelled || clipboardCancelled_) {
-      RemoveFile(std::exchange(tempFile_, {}));
+      output_ = File();
       return RunOutcome::Cancelled;
     }
     const ClipboardWrite written = PreparedTextToClipboard(clipboard_, std::move(clipboardText_));
-    RemoveFile(std::exchange(tempFile_, {}));
     if (written != ClipboardWrite::Done) {
       messages_.Show(ClipboardWriteError(written));
       return RunOutcome::Failed;

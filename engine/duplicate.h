@@ -37,10 +37,9 @@ class DuplicateRun {
   DuplicateRun(Job job, Clipboard& clipboard, MessageBox& messages);
   DuplicateRun(const DuplicateRun&) = delete;
   DuplicateRun& operator=(const DuplicateRun&) = delete;
-  // Removes the temporary file of a clipboard run, whatever happened.
   ~DuplicateRun();
 
-  // Prepares the clipboard's temporary file when there is no output file, then opens the output.
+  // Prepares the clipboard's temporary file when there is no output file, else opens the output.
   // Reports any failure itself and returns false, ending the run.
   bool Start();
   // Writes the copies; a failure is kept for Finish() to report.
@@ -52,7 +51,7 @@ class DuplicateRun {
   // Finish() to report.
   void PrepareClipboardText(const RunControl& control = {});
   // Whether the result goes to the clipboard.
-  [[nodiscard]] bool writesToClipboard() const { return !tempFile_.empty(); }
+  [[nodiscard]] bool writesToClipboard() const { return toClipboard_; }
   // Closes the output, puts a clipboard run's result on the clipboard, and tells the user.
   RunOutcome Finish();
 
@@ -65,7 +64,7 @@ class DuplicateRun {
   Job job_;
   Clipboard& clipboard_;
   MessageBox& messages_;
-  std::string tempFile_;
+  bool toClipboard_ = false;  // the output is the run's temporary file, unnamed, worked on by its descriptor
   File output_;
   std::int64_t copiesWritten_ = 0;
   std::exception_ptr error_;

@@ -29,10 +29,27 @@ inline void PrintTo(const Job& job, std::ostream* os) {
 
 namespace test {
 
+// The ways another program may lock a whole file.
+enum class LockKind { Flock, Fcntl, Lockf, OpenFileDescription };
+
+// Takes an exclusive lock of kind on all of fd, without waiting; true when it holds.
+inline bool LockWhole(int fd, LockKind kind) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  switch (kind) {
+    case LockKind::Flock: return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    case LockKind::Fcntl: return ::fcntl(fd, F_SETLK, &whole) == 0;
+    case LockKind::Lockf: return ::lockf(fd, F_TLOCK, 0) == 0;
+    case LockKind::OpenFileDescription: return ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
+  }
+  return false;
+}
+
 // A process of its own that holds an exclusive lock on path until the object goes.
 class LockHolder {
  public:
-  explicit LockHolder(const std::string& path) {
+  explicit LockHolder(const std::string& path, LockKind kind = LockKind::Flock) {
     int ready[2], release[2];
     if (::pipe(ready) != 0 || ::pipe(release) != 0) {
       return;
@@ -41,8 +58,8 @@ class LockHolder {
     if (pid_ == 0) {
       ::close(ready[0]);
       ::close(release[1]);
-      const int fd = ::open(path.c_str(), O_RDONLY);
-      const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+      const int fd = ::open(path.c_str(), kind == LockKind::Flock ? O_RDONLY : O_RDWR);
+      const char ok = fd >= 0 && LockWhole(fd, kind) ? 'y' : 'n';
       (void)!::write(ready[1], &ok, 1);
       char ignored;
       (void)!::read(release[0], &ignored, 1);  // returns once the parent closes its end
