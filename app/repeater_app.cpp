@@ -1,5 +1,7 @@
 #include "app/repeater_app.h"
 
+#include "app/stop_signals.h"
+
 #include <QApplication>
 
 #include "platform/qt/clipboard.h"
@@ -29,6 +31,9 @@ bool CRepeaterApp::InitInstance() {
   QtHelpViewer help;
   QtUrlOpener urls;
   CRepeaterDlg dialog(DialogServices{messages, clipboard, fileDialog, help, urls});
+  // Logging out, or Ctrl+C in the terminal that started the program, closes it as Close does,
+  // a run in hand cancelled, rather than kill it with the job the user typed.
+  const StopSignals stopSignals([&dialog] { dialog.OnStopSignal(); });
   dialog.DoModal();
   return false;
 }

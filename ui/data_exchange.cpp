@@ -21,7 +21,8 @@ constexpr char kExchangedText[] = "kelvaneExchangedText";
 
 }  // namespace
 
-DataExchange::DataExchange(TemplateDialog& dialog, bool saveAndValidate) : dialog_(dialog), saving_(saveAndValidate) {}
+DataExchange::DataExchange(TemplateDialog& dialog, bool saveAndValidate, bool quiet)
+    : dialog_(dialog), saving_(saveAndValidate), quiet_(quiet) {}
 
 QWidget* DataExchange::Control(int id) {
   lastControl_ = id;
@@ -97,6 +98,9 @@ void DataExchange::Fail(const std::string& message) {
 }
 
 void DataExchange::FailAt(int id, const std::string& message) {
+  if (quiet_) {
+    throw ExchangeFailed{};
+  }
   dialog_.messages().Show(message, MessageButtons::Ok, MessageIcon::Exclamation);
   if (QWidget* control = dialog_.GetDlgItem(id)) {
     control->setFocus(Qt::OtherFocusReason);

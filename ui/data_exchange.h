@@ -14,7 +14,8 @@ struct ExchangeFailed {};
 
 class DataExchange {
  public:
-  DataExchange(TemplateDialog& dialog, bool saveAndValidate);
+  // quiet: a failure ends the exchange without a message or a move of the focus.
+  DataExchange(TemplateDialog& dialog, bool saveAndValidate, bool quiet = false);
 
   [[nodiscard]] bool saving() const { return saving_; }
 
@@ -37,6 +38,7 @@ class DataExchange {
 
   TemplateDialog& dialog_;
   bool saving_;
+  bool quiet_;
   int lastControl_ = 0;
 };
 

@@ -13,7 +13,7 @@
 
 namespace kelvane {
 
-RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::milliseconds quietTime) {
+RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::milliseconds quietTime, const bool* stop) {
   std::atomic<bool> cancel = false;
   std::atomic<std::int64_t> done = 0;
   RunControl control;
@@ -34,7 +34,7 @@ RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::mill
     finished.set_value();
   });
 
-  if (result.wait_for(quietTime) != std::future_status::ready) {
+  if (result.wait_for(quietTime) != std::future_status::ready && (stop == nullptr || !*stop)) {
     const int total = run.job().repeatCount;
     QProgressDialog progress(parent);
     progress.setWindowTitle(parent != nullptr ? parent->windowTitle() : QString());
@@ -61,11 +61,16 @@ RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent, std::chrono::mill
       update();
       if (result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
         progress.accept();
+      } else if (stop != nullptr && *stop) {
+        progress.reject();
       }
     });
     timer.start(50);
     progress.exec();
     // Closed by the user before the run ended: that, too, is a cancel.
+    cancel = true;
+  }
+  if (stop != nullptr && *stop) {
     cancel = true;
   }
   // The worker ends soon after a cancel, even when its output has stalled; the window keeps

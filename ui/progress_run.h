@@ -11,7 +11,9 @@ class QWidget;
 namespace kelvane {
 
 // Start() must have succeeded. Returns what Finish() returns; messages are shown by the run.
+// Setting *stop from the window's thread cancels the run as Cancel does.
 RunOutcome RunWithProgress(DuplicateRun& run, QWidget* parent,
-                           std::chrono::milliseconds quietTime = std::chrono::milliseconds(500));
+                           std::chrono::milliseconds quietTime = std::chrono::milliseconds(500),
+                           const bool* stop = nullptr);
 
 }  // namespace kelvane

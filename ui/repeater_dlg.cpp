@@ -146,10 +146,45 @@ void CRepeaterDlg::OnOK() {
   // Saved now as well as at Close: a run can be long, and a crash or a kill during it must not
   // take the job the user typed with it.
   SaveSettings(job_, CurrentWindowSize());
-  DuplicateRun run(job_, services_.clipboard, services_.messages);
+  DuplicateRun run(job_, services_.clipboard, runMessages_);
   if (run.Start()) {
-    RunWithProgress(run, this);
+    running_ = true;
+    RunWithProgress(run, this, std::chrono::milliseconds(500), &stopRequested_);
+    running_ = false;
   }
+  if (stopRequested_) {
+    CloseForStop();
+  }
+}
+
+void CRepeaterDlg::OnStopSignal() {
+  if (stopRequested_) {
+    return;
+  }
+  stopRequested_ = true;
+  CloseWindowsAbove();
+  // A run in hand stops within a second (its progress window went as a Cancel), and OnOK()
+  // closes once it has.
+  if (!running_) {
+    CloseForStop();
+  }
+}
+
+// A message, the progress window, the variable dialog or the file dialog goes as if dismissed;
+// whoever opened it carries on without asking more.
+void CRepeaterDlg::CloseWindowsAbove() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* other = qobject_cast<QDialog*>(window); other != nullptr && other != this && other->isVisible()) {
+      other->reject();
+    }
+  }
+}
+
+void CRepeaterDlg::CloseForStop() {
+  CloseWindowsAbove();
+  UpdateData(true, true);
+  SaveSettings(job_, CurrentWindowSize());
+  EndDialog(IDCANCEL);
 }
 
 void CRepeaterDlg::OnCancel() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/job.h"
+#include "platform/message_box.h"
 #include "settings/settings.h"
 #include "ui/dialog_services.h"
 #include "ui/hyperlink.h"
@@ -28,6 +29,9 @@ class CRepeaterDlg : public TemplateDialog {
   void OnAddVariable();
   void OnEditVariable();
   void OnVariableListDoubleClick();
+  // SIGTERM or SIGINT (the session ends, or Ctrl+C where the program was started): cancels a run
+  // at once, closes any window above this one, saves the settings and closes, asking nothing.
+  void OnStopSignal();
 
  protected:
   void DoDataExchange(DataExchange& dx) override;
@@ -42,7 +46,22 @@ class CRepeaterDlg : public TemplateDialog {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Passes a run's messages on, except once a stop signal has come: nobody is there to read them.
+  class RunMessages : public MessageBox {
+   public:
+    RunMessages(MessageBox& to, const bool& muted) : to_(to), muted_(muted) {}
+    MessageAnswer Show(const std::string& text, MessageButtons buttons, MessageIcon icon) override {
+      return muted_ ? MessageAnswer::Ok : to_.Show(text, buttons, icon);
+    }
+
+   private:
+    MessageBox& to_;
+    const bool& muted_;
+  };
+
   [[nodiscard]] int SelectedRow() const;
+  void CloseWindowsAbove();
+  void CloseForStop();
   void AppendRow(const std::string& tag);
   void FitColumn();
   void RestoreWindowSize();
@@ -55,6 +74,9 @@ class CRepeaterDlg : public TemplateDialog {
   WindowSize windowSize_;  // as loaded; kept up to date only when saved
   CHyperLink link_;
   QIcon icon_;
+  bool running_ = false;
+  bool stopRequested_ = false;
+  RunMessages runMessages_{services_.messages, stopRequested_};
 };
 
 }  // namespace kelvane

@@ -225,9 +225,9 @@ QWidget* TemplateDialog::GetDlgItem(int id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-bool TemplateDialog::UpdateData(bool saveAndValidate) {
+bool TemplateDialog::UpdateData(bool saveAndValidate, bool quiet) {
   try {
-    DataExchange dx(*this, saveAndValidate);
+    DataExchange dx(*this, saveAndValidate, quiet);
     DoDataExchange(dx);
     return true;
   } catch (const ExchangeFailed&) {

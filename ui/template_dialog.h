@@ -50,7 +50,8 @@ class TemplateDialog : public QDialog {
 
   // Moves data between members and controls: into the controls when saveAndValidate is false,
   // into the members, validating, when true. False when a check failed; its message was shown.
-  bool UpdateData(bool saveAndValidate = true);
+  // quiet: a failed check says nothing and leaves the focus where it is.
+  bool UpdateData(bool saveAndValidate = true, bool quiet = false);
 
   // Runs the dialog until it ends; returns IDOK or IDCANCEL.
   int DoModal();
