@@ -167,7 +167,7 @@ TEST(output_fault_test, an_output_locked_by_any_kind_of_lock_is_a_sharing_violat
     for (const char* append : {"--append=false", "--append"}) {
       const test::CliResult r = RunCli({"--text", "new\n", "--output", out, append});
       EXPECT_EQ(r.status, 1) << Name(kind) << ' ' << append;
-      EXPECT_EQ(r.err, "A sharing violation occurred while accessing " + out + ".\n") << Name(kind);
+      EXPECT_EQ(r.err, "kelvane-cli: A sharing violation occurred while accessing " + out + ".\n") << Name(kind);
     }
     EXPECT_EQ(ReadFile(out), "precious\n") << Name(kind);
   }
