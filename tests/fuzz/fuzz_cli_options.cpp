@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   // Arguments are separated by NUL bytes; the common option names come often enough by themselves.
-  std::vector<std::string> args{"kelvane-cli"};
+  std::vector<std::string> args;
   std::string current;
   for (size_t i = 0; i < size; ++i) {
     if (data[i] == 0) {
@@ -51,17 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (args.size() > 64) {
     return -1;
   }
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
   // Usage errors are written to standard error; keep them out of the fuzzer's log.
   const int savedErr = ::dup(STDERR_FILENO);
   const int null = ::open("/dev/null", O_WRONLY);
   ::dup2(null, STDERR_FILENO);
   ::close(null);
-  const auto parsed = kelvane::cli::ParseOptions(static_cast<int>(args.size()), argv.data());
+  const auto parsed = kelvane::cli::ParseOptions(args);
   ::dup2(savedErr, STDERR_FILENO);
   ::close(savedErr);
 
