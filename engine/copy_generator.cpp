@@ -398,6 +398,50 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
   return true;
 }
 
+namespace {
+
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+std::uint64_t SaturatingMultiply(std::uint64_t a, std::uint64_t b) {
+  return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> CopyGenerator::LeastTotalSize(std::int32_t repeatCount) const {
+  if (!usesLayout_ || repeatCount <= 0) {
+    return std::nullopt;
+  }
+  const auto copies = static_cast<std::uint64_t>(repeatCount);
+  std::uint64_t total = 0;
+  for (const Piece& piece : layout_) {
+    if (piece.variable < 0) {
+      total = SaturatingAdd(total, SaturatingMultiply(piece.text.size(), copies));
+      continue;
+    }
+    const Variable& v = variables_[static_cast<size_t>(piece.variable)];
+    if (v.singleCounter) {
+      continue;
+    }
+    if (v.singleLine) {
+      total = SaturatingAdd(total, SaturatingMultiply(v.text.size(), copies));
+      continue;
+    }
+    // Line i for copy i; once the lines run out, the last one for every later copy.
+    std::uint64_t used = 0;
+    std::uint64_t lastSize = 0;
+    ForEachUsedLine(v.text, repeatCount, nullptr, [&](std::string_view line) {
+      ++used;
+      lastSize = v.anyCounterLine && IsCounterExpression(line) ? 0 : line.size();
+      total = SaturatingAdd(total, lastSize);
+    });
+    total = SaturatingAdd(total, SaturatingMultiply(lastSize, copies - used));
+  }
+  return total;
+}
+
 void CopyGenerator::ComputeValue(Variable& v) {
   if (v.singleCounter) {
     v.current = v.counter.Text(copyIndex_);

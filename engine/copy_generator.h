@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ class CopyGenerator {
   [[nodiscard]] std::int32_t nextCopy() const { return copyIndex_; }
   // Whether every copy is built from a fixed layout of text and values, with no searching.
   [[nodiscard]] bool usesLayout() const { return usesLayout_; }
+  // At least how many bytes copies 0 to repeatCount - 1 take together, worked out from the layout
+  // without making them (counters count as empty); nothing when there is no layout.
+  [[nodiscard]] std::optional<std::uint64_t> LeastTotalSize(std::int32_t repeatCount) const;
   // Whether the stop flag cut the last PrepareNextCopy() short; its copy must not be written.
   [[nodiscard]] bool stopped() const { return stopped_; }
 

@@ -6,6 +6,7 @@
 #include "engine/background_writer.h"
 #include "engine/copy_generator.h"
 #include "platform/file_error.h"
+#include "platform/memory.h"
 #include "platform/message_text.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
@@ -75,9 +76,26 @@ void DuplicateRun::Fail(const std::string& report) {
   messages_.Show(report);
 }
 
+namespace {
+
+// Whether a clipboard run's result is sure to be more than the memory the system can give: it is
+// held whole to go on the clipboard, so such a run could only write the temporary file, at length,
+// and then fail.
+bool CannotFitInMemory(const Job& job) {
+  const std::optional<std::uint64_t> least = CopyGenerator(job).LeastTotalSize(job.repeatCount);
+  const std::optional<std::uint64_t> available = least ? AvailableMemory() : std::nullopt;
+  return least && available && *least > *available;
+}
+
+}  // namespace
+
 bool DuplicateRun::Start() {
   try {
     const bool append = job_.append != 0;
+    if (job_.outputFile.empty() && CannotFitInMemory(job_)) {
+      Fail(res::LoadString(IDS_MEMORY_EXCEPTION));
+      return false;
+    }
     if (job_.outputFile.empty()) {
       // The temporary file is only ever reached through the descriptor made here, so nobody who
       // can write to the temporary folder can swap it, read it or have it overwrite their target.
