@@ -292,6 +292,9 @@ CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : bl
     }
   }
   usesLayout_ = BuildLayout(job, scans);
+  upperInPieces_ = IsValidUtf8(block_) &&
+                   std::all_of(scans.begin(), scans.end(), [](const TextScan& scan) { return scan.validUtf8; });
+  upperBlock_ = UpperCase(block_);
 }
 
 // The layout holds when no match of a later tag can ever touch a value that varies from copy to
@@ -482,33 +485,51 @@ bool CopyGenerator::StopNow() {
 
 // A variable's search is a pass over the whole copy, so one look at the stop flag per variable
 // costs nothing beside it and keeps a copy with many variables in a large block stoppable.
+// Searches the copy for each tag in turn, as the literal algorithm does. When the block and
+// every value are valid UTF-8, upper-casing a text piece by piece gives what upper-casing it
+// whole gives, so the upper-cased copy is kept beside the copy rather than remade for each tag.
 void CopyGenerator::BuildBySearching() {
   scratch_.assign(block_);
+  if (upperInPieces_) {
+    upperScratch_.assign(upperBlock_);
+  }
   for (Variable& v : variables_) {
-    if (StopNow()) {
-      return;
-    }
     ComputeValue(v);
     AdvanceLine(v);
     if (v.upperTag.empty() || v.upperTag.size() > scratch_.size()) {
       continue;
     }
-    upperScratch_.assign(scratch_);
-    UpperCaseInPlace(upperScratch_);
+    if (!upperInPieces_) {
+      upperScratch_.assign(scratch_);
+      UpperCaseInPlace(upperScratch_);
+    }
     size_t match = FindUpper(upperScratch_, v.upperTag, 0);
     if (match == std::string::npos) {
       continue;
+    }
+    if (upperInPieces_) {
+      upperValue_.assign(v.current);
+      UpperCaseInPlace(upperValue_);
+      builtUpper_.clear();
     }
     built_.clear();
     size_t done = 0;
     while (match != std::string::npos) {
       built_.append(scratch_, done, match - done);
       built_.append(v.current);
+      if (upperInPieces_) {
+        builtUpper_.append(upperScratch_, done, match - done);
+        builtUpper_.append(upperValue_);
+      }
       done = match + v.upperTag.size();
       match = FindUpper(upperScratch_, v.upperTag, done);
     }
     built_.append(scratch_, done, std::string::npos);
     scratch_.swap(built_);
+    if (upperInPieces_) {
+      builtUpper_.append(upperScratch_, done, std::string::npos);
+      upperScratch_.swap(builtUpper_);
+    }
   }
 }
 

@@ -78,7 +78,9 @@ class CopyGenerator {
   std::int32_t copyIndex_ = 0;
   const std::atomic<bool>* stop_ = nullptr;
   bool stopped_ = false;
-  std::string scratch_, upperScratch_, built_;
+  bool upperInPieces_ = false;  // whether the search keeps the upper-cased copy piece by piece
+  std::string upperBlock_;
+  std::string scratch_, upperScratch_, built_, builtUpper_, upperValue_;
 };
 
 }  // namespace kelvane
