@@ -1,67 +1,82 @@
 #!/usr/bin/env bash
-# Times kelvane-cli on the reference workload side by side with cat writing the same number of
-# bytes and with the Python baseline, checks that the outputs match, and prints the ratios.
-# Usage: bench/compare.sh [BUILD_DIR] [COPIES]   (defaults: build-release, 1000000)
+# Times kelvane-cli on the reference workload side by side with dd writing zeros and cat copying a
+# file of the same size into the same folder, and with the Python baseline; checks that
+# kelvane-cli and the baseline wrote the same bytes; prints best and median times and the ratios.
+# Usage: bench/compare.sh [BUILD_DIR] [COPIES] [RUNS]   (defaults: build-release, 1000000, 9)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-release}
 copies=${2:-1000000}
+runs=${3:-9}
 if [ ! -x "$build/cli/kelvane-cli" ]; then
-  ./scripts/build "$build" -DCMAKE_BUILD_TYPE=Release -DKELVANE_BUILD_UI=OFF -DKELVANE_BUILD_TESTS=OFF >/dev/null
+  # Release builds warn in places where the checked builds do not; a benchmark need not stop there.
+  ./scripts/build "$build" -DCMAKE_BUILD_TYPE=Release -DKELVANE_BUILD_UI=OFF -DKELVANE_BUILD_TESTS=OFF \
+    -DKELVANE_WERROR=OFF >/dev/null
 fi
-work=$(mktemp -d /tmp/kelvane-bench.XXXXXX)
+cli=$(realpath "$build/cli/kelvane-cli")
+work=$(mktemp -d "${BENCH_DIR:-/tmp}/kelvane-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 python3 bench/workload.py "$work" "$copies"
 python3 bench/workload.py "$work/double" $((copies * 2))
 
-# Wall seconds (to the millisecond) and peak resident MiB of a command, best of five: the machines
-# are shared, and the best run is the one least disturbed. Each run writes a new file (the first
-# argument, removed before the run), so no run pays for truncating the last one's output.
-measure() {
-  local best=999999 rss=0 output=$1
-  shift
-  for _ in 1 2 3 4 5; do
-    rm -f "$output"
-    sync
-    local start=$EPOCHREALTIME
-    /usr/bin/time -f "%M" -o "$work/time" "$@" >/dev/null
-    local seconds
-    seconds=$(awk "BEGIN {printf \"%.3f\", $EPOCHREALTIME - $start}")
-    if awk "BEGIN {exit !($seconds < $best)}"; then
-      best=$seconds
-      rss=$(($(tail -n 1 "$work/time") / 1024))
-    fi
-  done
-  echo "$best $rss"
+kelvane() {  # folder copies output
+  "$cli" --text-file "$1/block.txt" --var-file "<NAME>=$1/names.txt" --var "<ID>=%%count1%06d%%" \
+    --var "<TEAM>=blue" --repeat "$2" --output "$3"
 }
-
-run() {  # folder copies output
-  "$build/cli/kelvane-cli" --text-file "$1/block.txt" --var-file "<NAME>=$1/names.txt" \
-    --var "<ID>=%%count1%06d%%" --var "<TEAM>=blue" --repeat "$2" --output "$3"
-}
-export -f run
-export build
-read -r kelvane kelvane_rss < <(measure "$work/kelvane.out" bash -c 'run "$@"' run "$work" "$copies" "$work/kelvane.out")
-read -r double double_rss < <(measure "$work/double.out" bash -c 'run "$@"' run "$work/double" $((copies * 2)) "$work/double.out")
+"$cli" --version >/dev/null
+kelvane "$work" "$copies" "$work/kelvane.out"
 bytes=$(stat -c %s "$work/kelvane.out")
-head -c "$bytes" /dev/urandom >"$work/same-size"
-read -r cat_time _ < <(measure "$work/cat.out" sh -c "cat '$work/same-size' > '$work/cat.out'")
-# cat copies inside the kernel (copy_file_range); dd moves the bytes through user memory with
-# read and write, as any program that makes its output must.
-read -r dd_time _ < <(measure "$work/dd.out" dd if="$work/same-size" of="$work/dd.out" bs=1M status=none)
-read -r python _ < <(measure "$work/python.out" python3 bench/baseline.py "$work" "$copies" "$work/python.out")
-cmp "$work/kelvane.out" "$work/python.out" && same=yes || same=NO
+# cat's source is written a megabyte at a time, as dd and kelvane-cli write theirs.
+dd if=/dev/urandom of="$work/same-size" bs=1M count="$bytes" iflag=count_bytes,fullblock status=none
 
-inputs=$(( $(stat -c %s "$work/names.txt") / 1048576 ))
-echo "copies:                 $copies ($((bytes / 1000000)) MB of output; inputs $inputs MiB)"
-echo "kelvane-cli:            ${kelvane} s, $(awk "BEGIN {printf \"%.0f\", $bytes / 1e6 / $kelvane}") MB/s, peak ${kelvane_rss} MiB"
-echo "cat, same size:         ${cat_time} s"
-echo "dd bs=1M, same size:    ${dd_time} s"
-echo "python baseline:        ${python} s"
-echo "twice the copies:       ${double} s, peak ${double_rss} MiB"
+# One timed run: bash's own clock around the command alone, no timing program in between. Each run
+# writes a new file (the last one removed and the disk synced first).
+TIMEFORMAT=%R
+timed() {  # output command...
+  local output=$1
+  shift
+  rm -f "$output"
+  sync
+  { time "$@" >/dev/null; } 2>&1
+}
+declare -A times
+names=(empty kelvane double cat dd)
+for ((run = 0; run < runs; run++)); do
+  # Interleaved, so that every command meets the same load.
+  times[empty]+="$(timed "$work/none" /bin/true) "
+  times[kelvane]+="$(timed "$work/kelvane.out" kelvane "$work" "$copies" "$work/kelvane.out") "
+  times[double]+="$(timed "$work/double.out" kelvane "$work/double" $((copies * 2)) "$work/double.out") "
+  times[cat]+="$(timed "$work/cat.out" sh -c 'exec cat "$0" >"$1"' "$work/same-size" "$work/cat.out") "
+  times[dd]+="$(timed "$work/dd.out" dd if=/dev/zero of="$work/dd.out" bs=1M count="$bytes" iflag=count_bytes \
+    status=none) "
+done
+# The shell's own cost of starting a program, measured with /bin/true, is taken off every time.
+best() { tr ' ' '\n' <<<"$1" | grep . | sort -n | head -n 1; }
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+overhead=$(median "${times[empty]}")
+declare -A b m
+for name in "${names[@]}"; do
+  b[$name]=$(awk "BEGIN {printf \"%.3f\", $(best "${times[$name]}") - $overhead}")
+  m[$name]=$(awk "BEGIN {printf \"%.3f\", $(median "${times[$name]}") - $overhead}")
+done
+/usr/bin/time -f %M -o "$work/peak" "$cli" --text-file "$work/block.txt" --var-file "<NAME>=$work/names.txt" \
+  --var "<ID>=%%count1%06d%%" --var "<TEAM>=blue" --repeat "$copies" --output "$work/kelvane.out"
+peak=$(tail -n 1 "$work/peak")
+python=$( { time python3 bench/baseline.py "$work" "$copies" "$work/python.out"; } 2>&1)
+cmp -s "$work/kelvane.out" "$work/python.out" && same=yes || same=NO
+
+ratio() { awk "BEGIN {printf \"%.2f\", $1 / $2}"; }
+echo "load:                   $(uptime | sed 's/.*load average: //') (1, 5, 15 min)"
+echo "copies:                 $copies ($((bytes / 1000000)) MB of output; list $(($(stat -c %s "$work/names.txt") / 1000000)) MB)"
+echo "runs:                   $runs interleaved; best / median, less ${overhead} s (the shell starting /bin/true)"
+echo "kelvane-cli:            ${b[kelvane]} / ${m[kelvane]} s ($(awk "BEGIN {printf \"%.0f\", $bytes / 1e6 / ${b[kelvane]}}") MB/s at best), peak $((peak / 1024)) MiB"
+echo "dd if=/dev/zero bs=1M:  ${b[dd]} / ${m[dd]} s"
+echo "cat, same size:         ${b[cat]} / ${m[cat]} s"
+echo "twice the copies:       ${b[double]} / ${m[double]} s"
+echo "python baseline:        ${python} s (one run)"
 echo "same bytes as python:   $same"
-echo "time / cat:             $(awk "BEGIN {printf \"%.2f\", $kelvane / $cat_time}")   (target at most 2)"
-echo "time / dd:              $(awk "BEGIN {printf \"%.2f\", $kelvane / $dd_time}")"
-echo "python / time:          $(awk "BEGIN {printf \"%.1f\", $python / $kelvane}")   (target at least 5)"
-echo "twice the copies ratio: $(awk "BEGIN {printf \"%.2f\", $double / $kelvane}")   (target at most 2.2)"
+echo "kelvane / dd:           $(ratio "${b[kelvane]}" "${b[dd]}") / $(ratio "${m[kelvane]}" "${m[dd]}")   (target at most 1.5)"
+echo "kelvane / cat:          $(ratio "${b[kelvane]}" "${b[cat]}") / $(ratio "${m[kelvane]}" "${m[cat]}")"
+echo "twice / once:           $(ratio "${b[double]}" "${b[kelvane]}") / $(ratio "${m[double]}" "${m[kelvane]}")"
+echo "python / kelvane:       $(ratio "$python" "${m[kelvane]}")   (median)"
 [ "$same" = yes ]
