@@ -10,7 +10,7 @@ namespace kelvane {
 
 namespace {
 
-// Bytes scanned between two progress calls: how much of a mapped list stays in memory at most.
+// Bytes scanned between two progress calls, and how much of a mapped list stays in memory at most.
 constexpr size_t kProgressStep = size_t{32} << 20;
 
 // Collects a text's facts as its bytes and lines go by.
@@ -125,14 +125,20 @@ TextScan ScanText(std::string_view text, const std::function<void(size_t)>& prog
   return scanner.Finish();
 }
 
+void ValueList::Release(size_t begin, size_t end) const {
+  if (text().size() > kProgressStep) {
+    file_->Release(begin, end);
+  }
+}
+
 ValueList::ValueList(const std::string& path) : file_(MappedFile::Open(path)) {
   // What has been scanned is given back as the scan goes on, so a huge list never fills memory.
   size_t released = 0;
   scan_ = ScanText(file_->bytes(), [&](size_t done) {
-    file_->Release(released, done);
+    Release(released, done);
     released = done;
   });
-  file_->Release(released, file_->bytes().size());
+  Release(released, file_->bytes().size());
 }
 
 }  // namespace kelvane

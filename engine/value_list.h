@@ -46,8 +46,9 @@ class ValueList {
 
   [[nodiscard]] std::string_view text() const { return file_->bytes(); }
   [[nodiscard]] const TextScan& scan() const { return scan_; }
-  // Tells the list that the bytes before end will not be read again soon.
-  void Release(size_t begin, size_t end) const { file_->Release(begin, end); }
+  // Tells the list that the bytes in [begin, end) will not be read again soon. A list small enough
+  // to stay in memory whole keeps them, which spares faulting them in again.
+  void Release(size_t begin, size_t end) const;
 
  private:
   std::unique_ptr<MappedFile> file_;
