@@ -16,7 +16,8 @@
 
 namespace {
 
-std::string folder;  // the settings folder, inside a configuration home of the fuzzer's own
+std::string configHome;  // a configuration home of the fuzzer's own, removed at exit
+std::string folder;      // the settings folder in it
 
 [[noreturn]] void Fail(const char* what, const std::string& file) {
   std::fprintf(stderr, "%s; the settings file held:\n%s\n", what, file.c_str());
@@ -35,6 +36,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   }
   ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
   folder = home + "/Orvalle Software Inc.";
+  configHome = home;
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(configHome, ignored);
+  });
   return 0;
 }
 
