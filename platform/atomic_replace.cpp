@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 
 #include "platform/descriptor_io.h"
 
@@ -133,6 +134,10 @@ void SyncFolder(const std::string& folder) noexcept {
   if (fd.get() >= 0) {
     ::fsync(fd.get());
   }
+}
+
+size_t LongestReplaceableName() noexcept {
+  return NAME_MAX - 2 - kTempSuffixLength;
 }
 
 bool IsReplacementTempName(std::string_view fileName, std::string_view name) {

@@ -1,6 +1,7 @@
 // Replacing a file whole: a crash, a kill or a full disk leaves its old bytes or its new ones.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,10 @@ namespace kelvane {
 // Replaces or creates the regular file at path with bytes, keeping its mode (new files get 0600);
 // never replaces anything but a regular file. 0 or the errno of the step that failed.
 int ReplaceFileAtomically(const std::string& path, std::string_view bytes) noexcept;
+
+// The longest file name ReplaceFileAtomically can replace: the temporary file it writes first is named
+// after it, and that name is longer.
+size_t LongestReplaceableName() noexcept;
 
 // Whether name is a temporary file that ReplaceFileAtomically makes beside the file named fileName
 // (".<fileName>.XXXXXX"): one left by a process killed in the middle of a replace, if none is running.

@@ -10,13 +10,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <climits>
-#include <string_view>
 #include <utility>
 #include <vector>
 
-#include "platform/atomic_replace.h"
 #include "platform/clipboard.h"
+#include "platform/internet_shortcut.h"
 #include "platform/shell.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
@@ -60,17 +58,6 @@ QColor FromColorRef(COLORREF color) {
 
 QString FromLocal8Bit(const std::string& text) {
   return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// What follows the display text's last '/', else its last ':', else its last '\', else all of it.
-// None of the three bytes occurs inside a multi-byte UTF-8 character, so a byte search finds characters.
-std::string ShortcutName(const std::string& text) {
-  for (const char separator : {'/', ':', '\\'}) {
-    if (const size_t found = text.rfind(separator); found != std::string::npos) {
-      return text.substr(found + 1);
-    }
-  }
-  return text;
 }
 
 void AddMenuItems(QMenu& menu, const std::vector<res::MenuItem>& items) {
@@ -358,33 +345,8 @@ void CHyperLink::OnAddToDesktop() {
   AddShortcutToFolder(folders_.desktop);
 }
 
-// A '\' in the name stays part of the file name: on Linux it separates nothing, and reading it as a
-// separator would let a display text such as "x:..\..\y" place the file outside the folder.
 bool CHyperLink::AddShortcutToFolder(const std::function<std::string()>& folder) {
-  if (!folder) {
-    return false;
-  }
-  std::string path = folder();
-  if (path.empty()) {
-    return false;
-  }
-  if (path.back() != '/') {
-    path += '/';
-  }
-  path += ShortcutName(linkText_) + ".URL";
-  return SaveShortcutFile(path);
-}
-
-bool CHyperLink::SaveShortcutFile(const std::string& path) {
-  // A line break in the URL would add lines of its own to the file.
-  if (linkUrl_.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-    return false;
-  }
-  const size_t slash = path.rfind('/');
-  if (path.size() >= PATH_MAX || path.size() - (slash == std::string::npos ? 0 : slash + 1) > NAME_MAX) {
-    return false;
-  }
-  return ReplaceFileAtomically(path, "[InternetShortcut]\r\nURL=" + linkUrl_ + "\r\n") == 0;
+  return folder && SaveInternetShortcut(folder(), linkText_, linkUrl_);
 }
 
 }  // namespace kelvane

@@ -77,7 +77,6 @@ class CHyperLink : public QObject {
   void SetHover(bool on);
   void OpenLink(OpenDone done);
   bool AddShortcutToFolder(const std::function<std::string()>& folder);
-  bool SaveShortcutFile(const std::string& path);
   void OnLButtonDown();
   void OnMouseMove(const QPoint& position);
   void OnMouseLeave();

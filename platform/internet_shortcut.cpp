@@ -1,0 +1,59 @@
+#include "platform/internet_shortcut.h"
+
+#include <climits>
+
+#include "platform/atomic_replace.h"
+
+namespace kelvane {
+
+// None of the three bytes occurs inside a multi-byte UTF-8 character, so a byte search finds characters.
+// A '\' in the name stays part of the file name: on Linux it separates nothing, and reading it as a
+// separator would let a display text such as "x:..\..\y" place the file outside the folder.
+std::string InternetShortcutName(std::string_view displayText) {
+  for (const char separator : {'/', ':', '\\'}) {
+    if (const size_t found = displayText.rfind(separator); found != std::string_view::npos) {
+      return std::string(displayText.substr(found + 1));
+    }
+  }
+  return std::string(displayText);
+}
+
+std::optional<std::string> InternetShortcutBytes(std::string_view url) {
+  if (url.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string bytes = "[InternetShortcut]\r\nURL=";
+  bytes += url;
+  bytes += "\r\n";
+  return bytes;
+}
+
+bool WriteInternetShortcut(const std::string& path, std::string_view url) {
+  const std::optional<std::string> bytes = InternetShortcutBytes(url);
+  if (!bytes) {
+    return false;
+  }
+  // The system stops a path at its first NUL: "a\0b.URL" would replace the file "a".
+  if (path.find('\0') != std::string::npos) {
+    return false;
+  }
+  const size_t slash = path.rfind('/');
+  const size_t longest = LongestReplaceableName();
+  if (path.size() + (NAME_MAX - longest) >= PATH_MAX ||
+      path.size() - (slash == std::string::npos ? 0 : slash + 1) > longest) {
+    return false;
+  }
+  return ReplaceFileAtomically(path, *bytes) == 0;
+}
+
+bool SaveInternetShortcut(std::string folder, std::string_view displayText, std::string_view url) {
+  if (folder.empty()) {
+    return false;
+  }
+  if (folder.back() != '/') {
+    folder += '/';
+  }
+  return WriteInternetShortcut(folder + InternetShortcutName(displayText) + ".URL", url);
+}
+
+}  // namespace kelvane
