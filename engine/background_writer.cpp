@@ -126,6 +126,20 @@ WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
   return empty;
 }
 
+WriteBuffer BackgroundWriter::Reclaim() {
+  std::unique_lock lock(mutex_);
+  if (!WaitIdle(lock, true)) {
+    return WriteBuffer();
+  }
+  if (error_) {
+    std::rethrow_exception(error_);
+  }
+  WriteBuffer written = std::move(spare_);
+  spare_ = WriteBuffer();
+  written.size = 0;
+  return written;
+}
+
 void BackgroundWriter::Finish(WriteBuffer last) {
   std::unique_lock lock(mutex_);
   WaitIdle(lock, false);

@@ -41,6 +41,10 @@ class BackgroundWriter {
   // Rethrows a write error of an earlier buffer. When the run is cancelled while the previous
   // buffer is still going out, full comes back as it was, not queued.
   WriteBuffer Swap(WriteBuffer full);
+  // Waits until the buffer queued last is out and returns it, emptied, to be filled again: for
+  // buffers too big to hold two of. Rethrows a write error. Comes back with no buffer when the run
+  // is cancelled while the write is still going.
+  WriteBuffer Reclaim();
   // Writes last, waits until everything is out, and rethrows any write error. A cancelled run
   // whose write blocks ends without writing last.
   void Finish(WriteBuffer last);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -294,7 +296,10 @@ CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : bl
   usesLayout_ = BuildLayout(job, scans);
   upperInPieces_ = IsValidUtf8(block_) &&
                    std::all_of(scans.begin(), scans.end(), [](const TextScan& scan) { return scan.validUtf8; });
-  upperBlock_ = UpperCase(block_);
+  // Only the search needs the upper-cased block; a layout would hold a huge block twice for nothing.
+  if (!usesLayout_ && upperInPieces_) {
+    upperBlock_ = UpperCase(block_);
+  }
 }
 
 // The layout holds when no match of a later tag can ever touch a value that varies from copy to
@@ -314,7 +319,12 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
     ranges.emplace_back(variables_[j].text, scans[j], job.repeatCount, variables_[j].list);
   }
 
-  std::vector<Piece> pieces{{std::string(block_), -1}};
+  std::vector<Piece> pieces;
+  pieces.push_back({block_, -1, nullptr});
+  const auto inBlock = [this](std::string_view text) {
+    const std::less_equal<const char*> atMost;
+    return atMost(block_.data(), text.data()) && atMost(text.data() + text.size(), block_.data() + block_.size());
+  };
   for (size_t j = 0; j < variables_.size(); ++j) {
     const std::string& upperTag = variables_[j].upperTag;
     if (upperTag.empty()) {
@@ -353,17 +363,36 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
     }
 
     std::vector<Piece> next;
-    const auto append = [&next](std::string_view text, int variable) {
-      if (variable < 0) {
-        if (text.empty()) {
-          return;
-        }
-        if (!next.empty() && next.back().variable < 0) {
-          next.back().text.append(text);
-          return;
-        }
+    // Literal text is kept as a view while it is one stretch of the block; text from anywhere
+    // else (a constant value, an earlier owned piece) is copied, as that may not outlive this.
+    const auto append = [&next, &inBlock](std::string_view text, int variable) {
+      if (variable >= 0) {
+        next.push_back({{}, variable, nullptr});
+        return;
       }
-      next.push_back({std::string(text), variable});
+      if (text.empty()) {
+        return;
+      }
+      if (!next.empty() && next.back().variable < 0) {
+        Piece& last = next.back();
+        if (!last.owned && last.text.data() + last.text.size() == text.data() && inBlock(text)) {
+          last.text = std::string_view(last.text.data(), last.text.size() + text.size());
+          return;
+        }
+        if (!last.owned) {
+          last.owned = std::make_unique<std::string>(last.text);
+        }
+        last.owned->append(text);
+        last.text = *last.owned;
+        return;
+      }
+      if (inBlock(text)) {
+        next.push_back({text, -1, nullptr});
+        return;
+      }
+      auto owned = std::make_unique<std::string>(text);
+      const std::string_view view = *owned;
+      next.push_back({view, -1, std::move(owned)});
     };
     const ValueRange& range = ranges[j];
     for (const Piece& piece : pieces) {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,10 +56,12 @@ class CopyGenerator {
     size_t released = 0;              // the list's bytes before this are given back
   };
 
-  // A piece of a copy's layout: literal text, or the value of variable `variable`.
+  // A piece of a copy's layout: literal text, or the value of variable `variable`. Literal text
+  // that is one stretch of the block stays in the block, so a huge block is not held twice.
   struct Piece {
-    std::string text;
+    std::string_view text;  // in the block, or in owned
     int variable = -1;
+    std::unique_ptr<std::string> owned;  // literal text made up of several stretches
   };
 
   // Computes the variable's value for the current copy, then AdvanceLine() moves to the next.

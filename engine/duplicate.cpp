@@ -17,6 +17,9 @@ namespace {
 
 // Copies are built into one buffer and handed to the writer in pieces of about this size.
 constexpr size_t kChunkSize = size_t{1} << 21;
+// A buffer grown past this (a huge block or value) is not doubled: it is written out and comes
+// back before the next copy is built, so such a run holds one copy's buffer, not two.
+constexpr size_t kSingleBufferAbove = 4 * kChunkSize;
 constexpr std::int64_t kProgressEvery = 4096;
 
 }  // namespace
@@ -44,9 +47,17 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
       chunk.copiesEnd = done + 1;
       if (chunk.size >= kChunkSize) {
         const size_t full = chunk.size;
+        const bool single = chunk.capacity > kSingleBufferAbove;
         chunk = writer.Swap(std::move(chunk));
         if (chunk.size == 0) {
           produced += full;
+          if (single) {
+            chunk = WriteBuffer();  // the spare, if any, goes before the buffer comes back
+            chunk = writer.Reclaim();
+            if (chunk.capacity == 0) {
+              break;  // cancelled while it was going out
+            }
+          }
           chunk.Reserve(kChunkSize + job.blockText.size());
         }
       }

@@ -77,6 +77,35 @@ TEST_F(DuplicateTest, later_variables_resolve_text_inserted_by_earlier_ones_only
   EXPECT_EQ(ReadFile(out), "1 Y");
 }
 
+// Blocks bigger than the writer's buffers go out whole, copy by copy, with the same bytes whatever
+// way their text is kept: in the block, merged with a constant, or searched when not UTF-8.
+TEST_F(DuplicateTest, huge_blocks_give_every_copy_whole) {
+  const std::string out = dir.File("out.txt");
+  const std::string filler(3 * 1024 * 1024, 'x');
+  const struct {
+    const char* name;
+    std::string head;
+    std::vector<std::string> tags;
+  } cases[] = {
+      {"varying value first", "", {"name", "const"}},
+      {"constant first", "", {"const", "name"}},
+      {"not UTF-8", "\xff", {"name", "const"}},
+  };
+  for (const auto& c : cases) {
+    const std::string block = c.head + filler + "Name" + filler + "CONST" + filler + "\n";
+    const std::vector<std::string> values = c.tags[0] == "name" ? std::vector<std::string>{"Ann\r\nBob\r\nCy", "k"}
+                                                                : std::vector<std::string>{"k", "Ann\r\nBob\r\nCy"};
+    EXPECT_EQ(Run({block, out, 0, 3, c.tags, values}), RunOutcome::Succeeded) << c.name;
+    std::string expected;
+    for (const char* name : {"Ann", "Bob", "Cy"}) {
+      expected += c.head + filler + name + filler + "k" + filler + "\n";
+    }
+    const std::string bytes = ReadFile(out);
+    EXPECT_EQ(bytes.size(), expected.size()) << c.name;
+    EXPECT_TRUE(bytes == expected) << c.name;
+  }
+}
+
 TEST_F(DuplicateTest, clipboard_runs) {
   const struct {
     const char* name;
