@@ -16,7 +16,7 @@ namespace {
 
 enum class Id { Text, TextFile, Repeat, Var, VarFile, Output, Append, Saved, Save, Help, Version };
 
-struct Spec {
+struct OptionDef {
   Id id;
   std::string_view name;
   char letter;                   // '\0': no short form
@@ -25,31 +25,33 @@ struct Spec {
 };
 
 // The order of --help.
-constexpr std::array kSpecs = {
-    Spec{Id::Text, "text", 't', "TEXT", "the block of text to write again and again"},
-    Spec{Id::TextFile, "text-file", 'f', "FILE", "read the block from FILE ('-': standard input)"},
-    Spec{Id::Repeat, "repeat", 'n', "N", "write N copies, 1 to 2147483647 (default 1)"},
-    Spec{Id::Var, "var", 'v', "TAG=VALUE", "replace TAG by VALUE in each copy; once per variable"},
-    Spec{Id::VarFile, "var-file", '\0', "TAG=FILE", "a variable whose values are the lines of FILE"},
-    Spec{Id::Output, "output", 'o', "FILE", "write to FILE ('-', or none: standard output)"},
-    Spec{Id::Append, "append", 'a', "", "add to the end of FILE instead of replacing it"},
-    Spec{Id::Saved, "saved", '\0', "",
-         "run the job Kelvane saved; the options given replace\nits parts (--var and --var-file all its variables,\n"
-         "--append=false its append flag)"},
-    Spec{Id::Save, "save", '\0', "", "save the job for Kelvane once it passes the checks,\nthen run it"},
-    Spec{Id::Help, "help", 'h', "", "show this help and exit"},
-    Spec{Id::Version, "version", '\0', "", "show the version and exit"},
+constexpr std::array kOptionDefs = {
+    OptionDef{Id::Text, "text", 't', "TEXT", "the block of text to write again and again"},
+    OptionDef{Id::TextFile, "text-file", 'f', "FILE", "read the block from FILE ('-': standard input)"},
+    OptionDef{Id::Repeat, "repeat", 'n', "N", "write N copies, 1 to 2147483647 (default 1)"},
+    OptionDef{Id::Var, "var", 'v', "TAG=VALUE", "replace TAG by VALUE in each copy; once per variable"},
+    OptionDef{Id::VarFile, "var-file", '\0', "TAG=FILE", "a variable whose values are the lines of FILE"},
+    OptionDef{Id::Output, "output", 'o', "FILE", "write to FILE ('-', or none: standard output)"},
+    OptionDef{Id::Append, "append", 'a', "", "add to the end of FILE instead of replacing it"},
+    OptionDef{
+        Id::Saved, "saved", '\0', "",
+        "run the job Kelvane saved; the options given replace\nits parts (--var and --var-file all its variables,\n"
+        "--append=false its append flag)"},
+    OptionDef{Id::Save, "save", '\0', "", "save the job for Kelvane once it passes the checks,\nthen run it"},
+    OptionDef{Id::Help, "help", 'h', "", "show this help and exit"},
+    OptionDef{Id::Version, "version", '\0', "", "show the version and exit"},
 };
 
-const Spec* FindLong(std::string_view name) {
-  const auto* spec = std::find_if(kSpecs.begin(), kSpecs.end(), [name](const Spec& s) { return s.name == name; });
-  return spec == kSpecs.end() ? nullptr : spec;
+const OptionDef* FindLong(std::string_view name) {
+  const auto* def =
+      std::find_if(kOptionDefs.begin(), kOptionDefs.end(), [name](const OptionDef& s) { return s.name == name; });
+  return def == kOptionDefs.end() ? nullptr : def;
 }
 
-const Spec* FindShort(char letter) {
-  const auto* spec = std::find_if(kSpecs.begin(), kSpecs.end(),
-                                  [letter](const Spec& s) { return s.letter != '\0' && s.letter == letter; });
-  return spec == kSpecs.end() ? nullptr : spec;
+const OptionDef* FindShort(char letter) {
+  const auto* def = std::find_if(kOptionDefs.begin(), kOptionDefs.end(),
+                                 [letter](const OptionDef& s) { return s.letter != '\0' && s.letter == letter; });
+  return def == kOptionDefs.end() ? nullptr : def;
 }
 
 // A usage error: one line saying what is wrong, one pointing to --help.
@@ -72,13 +74,13 @@ std::optional<bool> ParseSwitch(std::string_view value) {
 }
 
 // "TAG=VALUE", split at the first '='.
-Variable SplitVariable(const Spec& spec, const std::string& assignment) {
+Variable SplitVariable(const OptionDef& def, const std::string& assignment) {
   const size_t equals = assignment.find('=');
   if (equals == std::string::npos) {
-    throw UsageError{"--" + std::string(spec.name) + " needs " + std::string(spec.placeholder) + ", not '" +
-                     assignment + "'"};
+    throw UsageError{"--" + std::string(def.name) + " needs " + std::string(def.placeholder) + ", not '" + assignment +
+                     "'"};
   }
-  return Variable{assignment.substr(0, equals), assignment.substr(equals + 1), spec.id == Id::VarFile};
+  return Variable{assignment.substr(0, equals), assignment.substr(equals + 1), def.id == Id::VarFile};
 }
 
 class Parser {
@@ -119,8 +121,8 @@ class Parser {
   std::optional<int> Long(const std::string& arg) {
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const Spec* spec = FindLong(name);
-    if (spec == nullptr) {
+    const OptionDef* def = FindLong(name);
+    if (def == nullptr) {
       throw UsageError{"unknown option '--" + name + "'"};
     }
     // "--name=" is an empty value, never the next argument.
@@ -128,52 +130,52 @@ class Parser {
     if (equals != std::string::npos) {
       value = arg.substr(equals + 1);
     }
-    if (spec->placeholder.empty()) {
-      return Flag(*spec, "--" + name, value);
+    if (def->placeholder.empty()) {
+      return Flag(*def, "--" + name, value);
     }
     if (!value) {
-      value = Following("--" + name, *spec);
+      value = Following("--" + name, *def);
     }
-    Store(*spec, std::move(*value));
+    Store(*def, std::move(*value));
     return std::nullopt;
   }
 
   // A cluster such as "-an3": flags first, then at most one option that takes the rest as its value.
   std::optional<int> Shorts(const std::string& arg) {
     for (size_t i = 1; i < arg.size(); ++i) {
-      const Spec* spec = FindShort(arg[i]);
+      const OptionDef* def = FindShort(arg[i]);
       const std::string shown = std::string("-") + arg[i];
-      if (spec == nullptr) {
+      if (def == nullptr) {
         throw UsageError{"unknown option '" + shown + "'"};
       }
-      if (spec->placeholder.empty()) {
-        if (const std::optional<int> status = Flag(*spec, shown, std::nullopt)) {
+      if (def->placeholder.empty()) {
+        if (const std::optional<int> status = Flag(*def, shown, std::nullopt)) {
           return status;
         }
         continue;
       }
-      Store(*spec, i + 1 < arg.size() ? arg.substr(i + 1) : Following(shown, *spec));
+      Store(*def, i + 1 < arg.size() ? arg.substr(i + 1) : Following(shown, *def));
       break;
     }
     return std::nullopt;
   }
 
-  std::string Following(const std::string& shown, const Spec& spec) {
+  std::string Following(const std::string& shown, const OptionDef& def) {
     if (next_ >= args_.size()) {
-      throw UsageError{"option '" + shown + "' needs a value (" + std::string(spec.placeholder) + ")"};
+      throw UsageError{"option '" + shown + "' needs a value (" + std::string(def.placeholder) + ")"};
     }
     return args_[next_++];
   }
 
-  std::optional<int> Flag(const Spec& spec, const std::string& shown, const std::optional<std::string>& value) {
+  std::optional<int> Flag(const OptionDef& def, const std::string& shown, const std::optional<std::string>& value) {
     std::optional<bool> on = true;
-    if (value && (spec.id == Id::Help || spec.id == Id::Version)) {
+    if (value && (def.id == Id::Help || def.id == Id::Version)) {
       throw UsageError{"option '" + shown + "' takes no value"};
     }
     if (value && !(on = ParseSwitch(*value))) {
       throw UsageError{"option '" + shown + "' takes true or false, not '" + *value + "'"};
     }
-    switch (spec.id) {
+    switch (def.id) {
       case Id::Append: options_.append = *on; break;
       case Id::Saved: options_.saved = *on; break;
       case Id::Save: options_.save = *on; break;
@@ -192,14 +194,14 @@ class Parser {
     return kExitSuccess;
   }
 
-  void Store(const Spec& spec, std::string value) {
-    switch (spec.id) {
+  void Store(const OptionDef& def, std::string value) {
+    switch (def.id) {
       case Id::Text: options_.text = std::move(value); break;
       case Id::TextFile: options_.textFile = std::move(value); break;
       case Id::Repeat: options_.repeat = std::move(value); break;
       case Id::Output: options_.output = std::move(value); break;
       case Id::Var:
-      case Id::VarFile: options_.variables.push_back(SplitVariable(spec, value)); break;
+      case Id::VarFile: options_.variables.push_back(SplitVariable(def, value)); break;
       default: break;
     }
   }
@@ -241,16 +243,16 @@ std::string HelpText() {
   std::string help =
       "Usage: kelvane-cli [OPTION]... (--text TEXT | --text-file FILE | --saved)\n"
       "Writes a block of text many times, replacing variable tags in each copy.\n\n";
-  for (const Spec& spec : kSpecs) {
-    std::string left = spec.letter != '\0' ? std::string("  -") + spec.letter + ", " : std::string(6, ' ');
-    left += "--" + std::string(spec.name);
-    if (!spec.placeholder.empty()) {
-      left += " " + std::string(spec.placeholder);
+  for (const OptionDef& def : kOptionDefs) {
+    std::string left = def.letter != '\0' ? std::string("  -") + def.letter + ", " : std::string(6, ' ');
+    left += "--" + std::string(def.name);
+    if (!def.placeholder.empty()) {
+      left += " " + std::string(def.placeholder);
     }
     constexpr size_t kColumn = 28;
     left.resize(std::max(kColumn, left.size() + 2), ' ');
     help += left;
-    for (const char c : spec.help) {
+    for (const char c : def.help) {
       help += c;
       if (c == '\n') {
         help += std::string(kColumn, ' ');
