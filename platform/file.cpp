@@ -278,21 +278,4 @@ bool File::Exists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-void RemoveFile(const std::string& path) noexcept {
-  if (!path.empty()) {
-    ::unlink(path.c_str());
-  }
-}
-
-std::string CreateTempFile() {
-  const std::string pattern = TempFolder() + kTempPattern;
-  std::string path = pattern;
-  const int fd = ::mkstemps(path.data(), 4);
-  if (fd < 0) {
-    ThrowFileError(errno, pattern);
-  }
-  ::close(fd);
-  return path;
-}
-
 }  // namespace kelvane

@@ -90,11 +90,4 @@ class File {
   std::uint64_t bytesWritten_ = 0;
 };
 
-// Removes a file, ignoring errors: used on the way out of a run.
-void RemoveFile(const std::string& path) noexcept;
-
-// Creates a new, empty, uniquely named file with the prefix "KV" in the temporary folder
-// ($TMPDIR, else /tmp), readable only by the user, and returns its path; throws FileException.
-std::string CreateTempFile();
-
 }  // namespace kelvane

@@ -172,18 +172,18 @@ TEST(file_test, large_writes_arrive_whole_and_in_order) {
   EXPECT_EQ(ReadFile(path), expected);
 }
 
-TEST(temp_file_test, created_in_tmpdir_with_prefix_and_private_mode) {
+TEST(temp_file_test, private_nameless_and_gone_when_closed) {
   TempDir dir;
   test::ScopedEnv tmpdir("TMPDIR", dir.path().c_str());
-  const std::string path = CreateTempFile();
-  EXPECT_EQ(path.rfind(dir.path() + "/KV", 0), 0U) << path;
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600U);
-  EXPECT_EQ(info.st_size, 0);
-  EXPECT_NE(CreateTempFile(), path);
-  RemoveFile(path);
-  EXPECT_FALSE(test::Exists(path));
+  File file = File::CreateTemp();
+  EXPECT_EQ(file.path(), dir.path() + "/KVXXXXXX.tmp");
+  // Nothing in the folder carries the file, so nobody can swap or reopen it by name.
+  EXPECT_TRUE(test::ListDir(dir.path()).empty());
+  file.Write("kept until closed");
+  file.SeekToStart();
+  EXPECT_EQ(file.ReadAll(), "kept until closed");
+  file.Close();
+  EXPECT_TRUE(test::ListDir(dir.path()).empty());
 }
 
 TEST(temp_file_test, missing_or_unusable_folder_is_reported) {
@@ -199,7 +199,7 @@ TEST(temp_file_test, missing_or_unusable_folder_is_reported) {
   };
   for (const auto& c : cases) {
     test::ScopedEnv tmpdir("TMPDIR", c.tmpdir.c_str());
-    EXPECT_EQ(ReportOf([] { CreateTempFile(); }), c.report);
+    EXPECT_EQ(ReportOf([] { File::CreateTemp(); }), c.report);
   }
 }
 
