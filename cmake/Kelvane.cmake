@@ -5,6 +5,12 @@ if(KELVANE_SANITIZE)
   add_link_options(-fsanitize=${KELVANE_SANITIZE})
 endif()
 
+# Windows: the wide (UTF-16) calls everywhere, converted from and to our UTF-8 at each call, and
+# nothing newer than Windows 7 assumed.
+if(WIN32)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()
+
 function(kelvane_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
   if(KELVANE_WERROR)

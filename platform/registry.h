@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "platform/atomic_replace.h"
+#include "platform/posix/reg_store.h"
 #include "platform/reg_format.h"
-#include "platform/reg_store.h"
 
 namespace kelvane {
 

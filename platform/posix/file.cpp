@@ -13,8 +13,8 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/descriptor_io.h"
 #include "platform/file_error.h"
+#include "platform/posix/descriptor_io.h"
 
 namespace kelvane {
 

@@ -14,7 +14,7 @@
 #include <chrono>
 #include <climits>
 
-#include "platform/descriptor_io.h"
+#include "platform/posix/descriptor_io.h"
 
 namespace kelvane {
 

@@ -1,4 +1,4 @@
-#include "platform/descriptor_io.h"
+#include "platform/posix/descriptor_io.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

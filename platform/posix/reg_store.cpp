@@ -1,7 +1,7 @@
 // The registry file is changed by one process at a time: each change takes an exclusive lock on
 // "<file>.lock", re-reads the file under it, and replaces it whole. Readers need no lock.
 
-#include "platform/reg_store.h"
+#include "platform/posix/reg_store.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <ctime>
 
 #include "platform/atomic_replace.h"
-#include "platform/descriptor_io.h"
+#include "platform/posix/descriptor_io.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
 
