@@ -1,17 +1,10 @@
 #include "support/test_support.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -37,11 +30,19 @@ std::vector<std::string> RecordingMessageBox::texts() const {
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a temporary folder");
+  // create_directory is false for a folder that exists already, so a name taken by another test is
+  // never shared.
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto name = "kelvane-test-" + std::to_string(random() % 1000000000u);
+    if (std::filesystem::create_directory(base / name)) {
+      path_ = (base / name).generic_string();
+      return;
+    }
   }
-  path_ = pattern;
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -62,8 +63,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
 }
 
 std::vector<std::string> ListDir(const std::string& path) {
@@ -76,64 +77,34 @@ std::vector<std::string> ListDir(const std::string& path) {
   return names;
 }
 
+namespace {
+
+// Sets, or with nullptr removes, an environment variable.
+void SetEnv(const std::string& name, const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(name.c_str(), value != nullptr ? value : "");
+#else
+  if (value != nullptr) {
+    ::setenv(name.c_str(), value, 1);
+  } else {
+    ::unsetenv(name.c_str());
+  }
+#endif
+}
+
+}  // namespace
+
 ScopedEnv::ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
   const char* old = std::getenv(name_.c_str());
   had_ = old != nullptr;
   if (had_) {
     old_ = old;
   }
-  if (value != nullptr) {
-    ::setenv(name_.c_str(), value, 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
+  SetEnv(name_, value);
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (had_) {
-    ::setenv(name_.c_str(), old_.c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
-
-std::string CliPath() {
-  const char* build = std::getenv("KELVANE_BUILD_DIR");
-  return std::string(build != nullptr ? build : "build") + "/cli/kelvane-cli";
-}
-
-void ExecCli(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  const std::string path = CliPath();
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-  ::execv(path.c_str(), argv.data());
-  ::_exit(127);
-}
-
-int WaitStatus(int pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-CliResult RunCli(const std::vector<std::string>& args, const std::string& input, const std::string& stdoutPath) {
-  const TempDir io;
-  WriteFile(io.File("in"), input);
-  const std::string out = stdoutPath.empty() ? io.File("out") : stdoutPath;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::open(io.File("in").c_str(), O_RDONLY), 0);
-    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    ::dup2(::open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
-    ExecCli(args);
-  }
-  const int status = WaitStatus(pid);
-  return {status, ReadFile(io.File("out")), ReadFile(io.File("err"))};
+  SetEnv(name_, had_ ? old_.c_str() : nullptr);
 }
 
 }  // namespace kelvane::test
