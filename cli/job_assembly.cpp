@@ -1,7 +1,5 @@
 #include "cli/job_assembly.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -22,8 +20,7 @@ namespace {
 constexpr std::string_view kStandardStream = "-";
 
 std::string ReadInput(const std::string& path) {
-  File file =
-      path == kStandardStream ? File::Adopt(::dup(STDIN_FILENO), "standard input") : File::Open(path, File::Mode::Read);
+  File file = path == kStandardStream ? File::StandardInput() : File::Open(path, File::Mode::Read);
   std::string bytes = file.ReadAll();
   file.Close();
   return bytes;

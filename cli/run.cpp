@@ -1,7 +1,5 @@
 #include "cli/run.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <csignal>
 #include <optional>
@@ -80,7 +78,7 @@ int RunJob(Job job) {
   std::vector<std::string> messages;
   if (job.outputFile.empty()) {
     try {
-      File out = File::Adopt(::dup(STDOUT_FILENO), "standard output");
+      File out = File::StandardOutput();
       const std::int64_t written = WriteCopies(job, out, control);
       out.Close();
       if (written < job.repeatCount) {

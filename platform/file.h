@@ -42,8 +42,12 @@ class File {
   // "<folder>/KVXXXXXX.tmp". Throws FileException.
   static File CreateTemp();
 
-  // Takes over an open descriptor, such as standard output, named for error reports.
+  // Takes over an open descriptor, such as one end of a pipe, named for error reports.
   static File Adopt(int fd, std::string name);
+  // A second handle on the process's standard input or output, named "standard input" and "standard
+  // output" in error reports; closing it leaves the process's own open. Output is written as bytes.
+  static File StandardInput();
+  static File StandardOutput();
 
   // Appends data to the write buffer, writing it out as the buffer fills; throws FileException.
   void Write(std::string_view data);

@@ -165,6 +165,22 @@ File File::Adopt(int fd, std::string name) {
   return File(fd, std::move(name));
 }
 
+File File::StandardInput() {
+  const int fd = ::dup(STDIN_FILENO);
+  if (fd < 0) {
+    ThrowFileError(errno, "standard input");
+  }
+  return File(fd, "standard input");
+}
+
+File File::StandardOutput() {
+  const int fd = ::dup(STDOUT_FILENO);
+  if (fd < 0) {
+    ThrowFileError(errno, "standard output");
+  }
+  return File(fd, "standard output");
+}
+
 void File::WriteOut(std::string_view data) {
   if (const int error = WriteFully(fd_, data, &interrupted_)) {
     if (error == EINTR) {
