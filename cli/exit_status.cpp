@@ -1,11 +1,11 @@
 #include "cli/exit_status.h"
 
-#include <iostream>
+#include "cli/console.h"
 
 namespace kelvane::cli {
 
 int Fail(int status, const std::string& message) {
-  std::cerr << "kelvane-cli: " << message << '\n';
+  WriteText(stderr, "kelvane-cli: " + message + '\n');
   return status;
 }
 

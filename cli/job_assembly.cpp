@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <string_view>
 
+#include "cli/console.h"
 #include "engine/validation.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
@@ -63,7 +63,7 @@ std::string AbsoluteOutputPath(const std::string& path) {
 void WarnOfNulBytes(const Job& job) {
   const auto warnIfCut = [](const std::string& text, const std::string& what) {
     if (text.find('\0') != std::string::npos) {
-      std::cerr << "kelvane-cli: warning: " << what << " holds a NUL byte; only the part before it is saved.\n";
+      WriteText(stderr, "kelvane-cli: warning: " + what + " holds a NUL byte; only the part before it is saved.\n");
     }
   };
   warnIfCut(job.blockText, "the block text");

@@ -1,15 +1,14 @@
 // kelvane-cli: runs a Duplicate job from the command line, writing to a file or standard output.
 //
 // Exit status: 0 success, 1 a file error, 2 a usage or validation error, 128 plus the signal's
-// number when interrupted or terminated.
+// number when interrupted or terminated (130 for Ctrl+C, Ctrl+Break or a closed console on Windows).
 
-#include <csignal>
 #include <exception>
 #include <string>
 #include <utility>
 #include <variant>
-#include <vector>
 
+#include "cli/console.h"
 #include "cli/exit_status.h"
 #include "cli/job_assembly.h"
 #include "cli/options.h"
@@ -21,7 +20,7 @@
 namespace {
 
 int RunCommandLine(int argc, char** argv) {
-  auto parsed = kelvane::cli::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  auto parsed = kelvane::cli::ParseOptions(kelvane::cli::CommandLineArguments(argc, argv));
   if (const int* status = std::get_if<int>(&parsed)) {
     return *status;
   }
@@ -35,8 +34,7 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A reader that goes away is reported as a file error, not a silent death by SIGPIPE.
-  std::signal(SIGPIPE, SIG_IGN);
+  kelvane::cli::PrepareStandardStreams();
   // Running out of memory on a huge list, say, ends with the standard report, not an abort.
   try {
     return RunCommandLine(argc, argv);

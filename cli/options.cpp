@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "cli/console.h"
 #include "cli/exit_status.h"
 #include "platform/file_error.h"
 #include "platform/registry.h"
@@ -188,7 +189,7 @@ class Parser {
 
   // Help that never reached the reader (a full disk, a closed pipe) is a failure, not success.
   static int Print(const std::string& text) {
-    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+    if (!WriteText(stdout, text)) {
       ThrowFileError(errno, "standard output");
     }
     return kExitSuccess;
@@ -234,7 +235,7 @@ ParsedCommandLine ParseOptions(const std::vector<std::string>& args) {
     return Parser(args).Parse();
   } catch (const UsageError& error) {
     Fail(kExitInvalid, error.message);
-    std::fputs("Try 'kelvane-cli --help' for more information.\n", stderr);
+    WriteText(stderr, "Try 'kelvane-cli --help' for more information.\n");
     return kExitInvalid;
   }
 }

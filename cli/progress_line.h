@@ -19,15 +19,15 @@ class ProgressLine {
   // Redraws the line, at most five times a second.
   void Update(std::int64_t copies, std::uint64_t bytes);
 
-  // Makes sure a message printed next starts on a line of its own: clears the line, or after
-  // Ctrl+C (whose echo "^C" the terminal left on the current line) starts a new one.
+  // Makes sure a message printed next starts on a line of its own: clears the line, or after an
+  // interrupt that left the terminal's current line in use (a "^C" echoed there) starts a new one.
   void MakeRoomForMessage(bool afterInterrupt);
 
  private:
   using Clock = std::chrono::steady_clock;
   std::int64_t total_;
-  bool onTerminal_;
-  bool enabled_;
+  bool onTerminal_ = false;
+  bool enabled_ = false;
   bool shown_ = false;
   Clock::time_point start_ = Clock::now();
   Clock::time_point last_ = start_;

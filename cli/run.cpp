@@ -1,11 +1,10 @@
 #include "cli/run.h"
 
-#include <atomic>
-#include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/console.h"
 #include "cli/exit_status.h"
 #include "cli/progress_line.h"
 #include "engine/duplicate.h"
@@ -38,40 +37,13 @@ class NoClipboard : public Clipboard {
   bool SetText(const std::string&) override { return false; }
 };
 
-// Set by SIGINT and SIGTERM; the run stops at the next copy boundary, or inside a long copy, and
-// a write that blocks on a stalled output is interrupted soon after.
-std::atomic<bool> stopRequested = false;
-std::atomic<int> stopSignal = 0;
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-              "the flags are set from a signal handler");
-
-extern "C" void OnStopSignal(int signal) {
-  stopSignal = signal;
-  stopRequested = true;
-}
-
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: the engine, not the kernel, decides whether a write that a signal broke goes on.
-  for (const int signal : {SIGINT, SIGTERM}) {
-    sigaction(signal, &action, nullptr);
-  }
-}
-
-// The exit status of a run stopped by a signal: 128 plus its number, as shells report it.
-int StoppedStatus() {
-  return 128 + stopSignal.load();
-}
-
 }  // namespace
 
 int RunJob(Job job) {
-  CatchStopSignals();
+  CatchStopRequests();
   ProgressLine progress(job.repeatCount);
   RunControl control;
-  control.cancel = &stopRequested;
+  control.cancel = &StopRequested();
   control.onProgress = [&progress](std::int64_t copies, std::uint64_t bytes) { progress.Update(copies, bytes); };
 
   int status = kExitSuccess;
@@ -106,7 +78,7 @@ int RunJob(Job job) {
     }
   }
   if (!messages.empty()) {
-    progress.MakeRoomForMessage(stopSignal.load() == SIGINT);
+    progress.MakeRoomForMessage(InterruptLeftALine());
   }
   for (const std::string& message : messages) {
     Fail(status, message);
