@@ -48,12 +48,13 @@ bool Exists(const std::string& path);
 // The names in a folder, sorted.
 std::vector<std::string> ListDir(const std::string& path);
 
-// Where the command-line program was built: $KELVANE_BUILD_DIR/cli/kelvane-cli, else build/.
+// Where the command-line program was built: $KELVANE_BUILD_DIR/cli/kelvane-cli (.exe on Windows),
+// else build/ (build-win64/ on Windows).
 std::string CliPath();
-// Replaces this (forked) process with the command-line program run on args.
+// POSIX: replaces this (forked) process with the command-line program run on args.
 [[noreturn]] void ExecCli(const std::vector<std::string>& args);
 
-// How a child process ended: its exit status, or 128 plus the signal that ended it, as a shell says.
+// POSIX: how a child process ended: its exit status, or 128 plus the signal that ended it, as a shell says.
 int WaitStatus(int pid);
 
 struct CliResult {
@@ -64,6 +65,21 @@ struct CliResult {
 // wrote; stdoutPath, when given, takes its standard output instead (such as /dev/full).
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
                  const std::string& stdoutPath = "");
+
+#ifdef _WIN32
+// A kelvane-cli process started and not yet waited for: its process handle and id.
+struct StartedCli {
+  void* process;
+  unsigned long id;
+};
+// Starts the command-line program on args with its standard streams on the three files (input
+// must exist; the others are created when missing); when asked, with a hidden console of its own,
+// to which a test can attach and send console events.
+StartedCli StartCli(const std::vector<std::string>& args, const std::string& inputPath, const std::string& outputPath,
+                    const std::string& errorPath, bool ownConsole);
+// Waits for the program to end and returns its exit status.
+int WaitForCli(const StartedCli& cli);
+#endif
 
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
