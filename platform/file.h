@@ -1,4 +1,4 @@
-// Binary files opened in the modes the program uses, with "no sharing" as an exclusive lock.
+// Binary files opened in the modes the program uses, held without sharing while they are written.
 #pragma once
 
 #include <atomic>
@@ -9,6 +9,15 @@
 #include <thread>
 
 namespace kelvane {
+
+// The system's own reference to an open file: a descriptor on POSIX, a HANDLE on Windows.
+#ifdef _WIN32
+using NativeFile = void*;
+inline constexpr NativeFile kNoNativeFile = nullptr;
+#else
+using NativeFile = int;
+inline constexpr NativeFile kNoNativeFile = -1;
+#endif
 
 // Thrown by a write that File::Interrupt() stopped; what it wrote so far stays written.
 class WriteInterrupted : public std::exception {
@@ -33,16 +42,19 @@ class File {
   // Closes the file without reporting errors; call Close() to have them reported.
   ~File();
 
-  // Opens path; throws FileException. A file locked by another opener (flock, fcntl or lockf) is a
+  // Opens path; throws FileException. A file that another opener holds (on POSIX: locked with flock,
+  // fcntl or lockf; on Windows: opened without sharing, or open at all for the write modes) is a
   // sharing violation, and is never truncated. Reading a FIFO waits for its writer, as cat does.
   static File Open(const std::string& path, Mode mode);
 
-  // A new, empty file without a name in the temporary folder ($TMPDIR, else /tmp), for reading
-  // and writing, readable only by the user; it goes when it is closed. Errors name it
-  // "<folder>/KVXXXXXX.tmp". Throws FileException.
+  // A new, empty file in the temporary folder for reading and writing, which goes when it is closed.
+  // POSIX: without a name, in $TMPDIR (else /tmp), readable only by the user; errors name it
+  // "<folder>/KVXXXXXX.tmp". Windows: named by GetTempFileName ("<folder>KVxxxx.tmp") and held
+  // without sharing; errors before it exists name it "<folder>KVXXXX.tmp". Throws FileException.
   static File CreateTemp();
 
-  // Takes over an open descriptor, such as one end of a pipe, named for error reports.
+  // Takes over an open descriptor (on Windows, a C runtime one), such as one end of a pipe, named for
+  // error reports.
   static File Adopt(int fd, std::string name);
   // A second handle on the process's standard input or output, named "standard input" and "standard
   // output" in error reports; closing it leaves the process's own open. Output is written as bytes.
@@ -73,9 +85,9 @@ class File {
   // file: a write that was about to start when the first call came may need a second.
   void Interrupt(std::thread& writer);
 
-  [[nodiscard]] bool IsOpen() const noexcept { return fd_ >= 0; }
-  // The open descriptor, for calls this class does not make (mapping the file, say).
-  [[nodiscard]] int descriptor() const noexcept { return fd_; }
+  [[nodiscard]] bool IsOpen() const noexcept { return fd_ != kNoNativeFile; }
+  // The open descriptor or HANDLE, for calls this class does not make (mapping the file, say).
+  [[nodiscard]] NativeFile descriptor() const noexcept { return fd_; }
   [[nodiscard]] const std::string& path() const noexcept { return path_; }
   // Bytes handed to Write() since the file was opened.
   [[nodiscard]] std::uint64_t bytesWritten() const noexcept { return bytesWritten_; }
@@ -84,10 +96,10 @@ class File {
   static bool Exists(const std::string& path);
 
  private:
-  File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  File(NativeFile fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   void WriteOut(std::string_view data);
 
-  int fd_ = -1;
+  NativeFile fd_ = kNoNativeFile;
   std::atomic<bool> interrupted_ = false;
   std::string path_;
   std::string buffer_;

@@ -1,8 +1,7 @@
 #include "platform/file_error.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -39,19 +38,19 @@ std::string MakeReport(FileCause cause, const std::string& fileName) {
   return FormatFrameworkText(res::LoadString(ReportId(cause)), {name});
 }
 
-// Whether the folder that would hold path exists; a missing one makes ENOENT a bad path.
+// Whether the folder that would hold path exists; a missing one makes ENOENT a bad path. The path is
+// UTF-8, as every path inside the program is, whatever the system's own narrow encoding.
 bool ParentExists(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  std::string parent;
-  if (slash == std::string::npos) {
-    parent = ".";
-  } else if (slash == 0) {
-    parent = "/";
-  } else {
-    parent = path.substr(0, slash);
+  try {
+    std::filesystem::path parent = std::filesystem::path(std::u8string(path.begin(), path.end())).parent_path();
+    if (parent.empty()) {
+      parent = ".";
+    }
+    std::error_code error;
+    return std::filesystem::is_directory(parent, error);
+  } catch (const std::exception&) {
+    return false;  // not a path this system can name
   }
-  struct stat info {};
-  return ::stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -87,7 +86,10 @@ FileCause CauseFromErrno(int error, const std::string& path) {
     case EWOULDBLOCK: return FileCause::SharingViolation;
     case ENOLCK: return FileCause::LockViolation;
     case ENOSPC:
-    case EDQUOT: return FileCause::DiskFull;
+#ifdef EDQUOT  // not in the Windows C runtime
+    case EDQUOT:
+#endif
+      return FileCause::DiskFull;
     default: return FileCause::Generic;
   }
 }

@@ -1,7 +1,5 @@
 #include "platform/internet_shortcut.h"
 
-#include <climits>
-
 #include "platform/atomic_replace.h"
 
 namespace kelvane {
@@ -37,10 +35,7 @@ bool WriteInternetShortcut(const std::string& path, std::string_view url) {
   if (path.find('\0') != std::string::npos) {
     return false;
   }
-  const size_t slash = path.rfind('/');
-  const size_t longest = LongestReplaceableName();
-  if (path.size() + (NAME_MAX - longest) >= PATH_MAX ||
-      path.size() - (slash == std::string::npos ? 0 : slash + 1) > longest) {
+  if (path.size() > LongestReplaceablePath() || FileNameOf(path).size() > LongestReplaceableName()) {
     return false;
   }
   return ReplaceFileAtomically(path, *bytes) == 0;

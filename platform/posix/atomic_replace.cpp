@@ -9,10 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 
 #include "platform/posix/descriptor_io.h"
 
@@ -20,26 +17,10 @@ namespace kelvane {
 
 namespace {
 
-constexpr std::string_view kTempSuffixLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kTempSuffixLength = 6;
 constexpr int kNameAttempts = 100;
 
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A name no other replace is likely to be using; a clash is retried.
 std::string TempName(const std::string& folder, const std::string& fileName) {
-  static std::atomic<std::uint64_t> counter = 0;
-  std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                       (static_cast<std::uint64_t>(::getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15U);
-  std::string name = folder + "/." + fileName + ".";
-  for (size_t i = 0; i < kTempSuffixLength; ++i) {
-    seed = seed * 6364136223846793005U + 1442695040888963407U;
-    name += kTempSuffixLetters[(seed >> 33) % kTempSuffixLetters.size()];
-  }
-  return name;
+  return folder + "/" + ReplacementTempName(fileName);
 }
 
 int WriteAndSync(int fd, mode_t mode, std::string_view bytes) {
@@ -119,14 +100,6 @@ int WriteTemporary(const std::string& folder, const std::string& fileName, mode_
 
 }  // namespace
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The rename is only durable once the folder's entry is on disk; some file systems cannot sync a
 // folder, and the file is in place by then, so failures are ignored.
 void SyncFolder(const std::string& folder) noexcept {
@@ -134,18 +107,6 @@ void SyncFolder(const std::string& folder) noexcept {
   if (fd.get() >= 0) {
     ::fsync(fd.get());
   }
-}
-
-size_t LongestReplaceableName() noexcept {
-  return NAME_MAX - 2 - kTempSuffixLength;
-}
-
-bool IsReplacementTempName(std::string_view fileName, std::string_view name) {
-  if (name.size() != fileName.size() + 2 + kTempSuffixLength || !name.starts_with('.') ||
-      name.substr(1, fileName.size()) != fileName || name[fileName.size() + 1] != '.') {
-    return false;
-  }
-  return name.substr(fileName.size() + 2).find_first_not_of(kTempSuffixLetters) == std::string_view::npos;
 }
 
 int ReplaceFileAtomically(const std::string& path, std::string_view bytes) noexcept {
@@ -162,7 +123,7 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes) noexc
     }
     const std::string folder = FolderOf(path);
     std::string temp;
-    if (const int error = WriteTemporary(folder, BaseName(path), mode, bytes, temp)) {
+    if (const int error = WriteTemporary(folder, FileNameOf(path), mode, bytes, temp)) {
       return error;
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {

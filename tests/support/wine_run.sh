@@ -3,7 +3,7 @@
 # Every build has its own prefix (BUILD_DIR/wine), set up once, so tests never touch a user's Wine;
 # exits 77 (a skipped test) with the reason where this machine cannot run the program.
 set -uo pipefail
-build=$1
+build=$(realpath -m "$1")  # Wine takes only an absolute prefix
 shift
 if ! command -v wine >/dev/null; then
   echo "skipped: Wine is not installed (scripts/setup installs it)" >&2
