@@ -35,6 +35,10 @@ int StoppedStatus();
 // written to the console that did not end their line.
 bool InterruptLeftALine();
 
+// Where --save keeps the job, for help and messages: the settings file on POSIX systems (empty when
+// there is no home folder), the registry key on Windows.
+std::string SavedJobPlace();
+
 struct Terminals {
   bool standardError = false;  // standard error is a terminal
   bool progress = false;       // a progress line can be drawn there: standard output goes elsewhere,

@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include "cli/console.h"
+#include "platform/posix/reg_store.h"
 
 namespace kelvane::cli {
 
@@ -63,6 +64,10 @@ int StoppedStatus() {
 
 bool InterruptLeftALine() {
   return stopSignal.load() == SIGINT && ::isatty(STDERR_FILENO) == 1;
+}
+
+std::string SavedJobPlace() {
+  return RegistryFilePath();
 }
 
 Terminals FindTerminals() {

@@ -11,6 +11,9 @@
 
 #include "cli/console.h"
 #include "platform/win32/wide.h"
+#include "res/resource.h"
+#include "res/resource_script.h"
+#include "settings/settings.h"
 
 namespace kelvane::cli {
 
@@ -129,6 +132,11 @@ bool InterruptLeftALine() {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   return stopRequested.load() && ::GetConsoleScreenBufferInfo(StandardHandle(stderr), &info) != 0 &&
          info.dwCursorPosition.X != 0;
+}
+
+std::string SavedJobPlace() {
+  return "HKEY_CURRENT_USER\\Software\\" + res::LoadString(IDS_COMPANY_NAME) + "\\" + res::LoadString(IDS_APP_TITLE) +
+         "\\" + kSettingsSection;
 }
 
 Terminals FindTerminals() {

@@ -10,7 +10,6 @@
 #include "platform/file.h"
 #include "platform/file_error.h"
 #include "platform/mapped_file.h"
-#include "platform/registry.h"
 #include "settings/settings.h"
 
 namespace kelvane::cli {
@@ -78,8 +77,8 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
   // With --saved, an option given replaces its part of the saved job, and only then.
   if (options.saved) {
     if (!HasSavedSettings()) {
-      const std::string file = RegistryFilePath();
-      return Failure{kExitInvalid, "no job is saved" + (file.empty() ? std::string() : " in " + file) +
+      const std::string place = SavedJobPlace();
+      return Failure{kExitInvalid, "no job is saved" + (place.empty() ? std::string() : " in " + place) +
                                        "; save one with --save or with Kelvane's Close button"};
     }
     LoadSettings(job);
@@ -151,9 +150,9 @@ std::optional<Failure> AssembleJob(const Options& options, Job& job) {
   if (options.save) {
     job.outputFile = AbsoluteOutputPath(job.outputFile);
     if (!SaveSettings(job)) {
-      const std::string file = RegistryFilePath();
-      return Failure{kExitFileError, file.empty() ? "The settings could not be saved."
-                                                  : "The settings could not be saved in " + file + "."};
+      const std::string place = SavedJobPlace();
+      return Failure{kExitFileError, place.empty() ? "The settings could not be saved."
+                                                   : "The settings could not be saved in " + place + "."};
     }
   }
   return std::nullopt;

@@ -9,7 +9,6 @@
 #include "cli/console.h"
 #include "cli/exit_status.h"
 #include "platform/file_error.h"
-#include "platform/registry.h"
 
 namespace kelvane::cli {
 
@@ -265,7 +264,7 @@ std::string HelpText() {
       "\nA value is one line per copy, a single line for every copy, or a counter such\n"
       "as %%count1%03d%% (001, 002, ...). --saved and --save share the job with\n"
       "Kelvane, kept in " +
-      RegistryFilePath() +
+      SavedJobPlace() +
       ";\na saved job without an output file writes to standard output.\n\n"
       "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when\n"
       "interrupted or terminated (the output then holds whole copies only).\n";

@@ -54,7 +54,7 @@ def run_document(name, blocks, cli_dir):
         for block in blocks:
             for command, expected in steps(block):
                 count += 1
-                run = subprocess.run(["bash", "-c", command], cwd=work, env=env, capture_output=True, timeout=60)
+                run = subprocess.run(["bash", "-c", command], cwd=work, env=env, capture_output=True, timeout=300)
                 out = run.stdout.decode(errors="replace").rstrip("\n")
                 err = run.stderr.decode(errors="replace")
                 if run.returncode != 0 or err or out != expected:
