@@ -3,6 +3,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+// windows.h's name for LoadStringW would hide the string table's own LoadString.
+#undef LoadString
 
 #include <algorithm>
 #include <cerrno>

@@ -262,12 +262,16 @@ std::string HelpText() {
   }
   help +=
       "\nA value is one line per copy, a single line for every copy, or a counter such\n"
-      "as %%count1%03d%% (001, 002, ...). --saved and --save share the job with\n"
-      "Kelvane, kept in " +
-      SavedJobPlace() +
-      ";\na saved job without an output file writes to standard output.\n\n"
-      "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when\n"
-      "interrupted or terminated (the output then holds whole copies only).\n";
+      "as %%count1%03d%% (001, 002, ...). --saved and --save share the job with\n";
+  // A long place, such as the registry key, goes on a line of its own rather than past 80 columns.
+  std::string kept = "Kelvane, kept in " + SavedJobPlace() + ";\n";
+  if (kept.size() > 81) {
+    kept.replace(kept.find(" in ") + 3, 1, "\n");
+  }
+  help += kept +
+          "a saved job without an output file writes to standard output.\n\n"
+          "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when\n"
+          "interrupted or terminated (the output then holds whole copies only).\n";
   return help;
 }
 

@@ -72,7 +72,7 @@ StartedCli StartCli(const std::vector<std::string>& args, const std::string& inp
   PROCESS_INFORMATION process{};
   const BOOL started =
       ::CreateProcessW(Widen(CliPath()).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       ownConsole ? CREATE_NEW_CONSOLE : CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+                       ownConsole ? CREATE_NEW_CONSOLE : DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
   const DWORD error = ::GetLastError();
   for (const HANDLE handle : {in, out, err}) {
     ::CloseHandle(handle);

@@ -73,8 +73,8 @@ struct StartedCli {
   unsigned long id;
 };
 // Starts the command-line program on args with its standard streams on the three files (input
-// must exist; the others are created when missing); when asked, with a hidden console of its own,
-// to which a test can attach and send console events.
+// must exist; the others are created when missing), without a console, or when asked with a
+// hidden console of its own, to which a test can attach and send console events.
 StartedCli StartCli(const std::vector<std::string>& args, const std::string& inputPath, const std::string& outputPath,
                     const std::string& errorPath, bool ownConsole);
 // Waits for the program to end and returns its exit status.
