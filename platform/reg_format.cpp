@@ -256,13 +256,17 @@ RegSection* FindRegSection(RegDocument& document, std::string_view path) {
   return const_cast<RegSection*>(FindRegSection(std::as_const(document), path));
 }
 
-const RegValue* FindRegValue(const RegSection& section, std::string_view name) {
-  for (const RegValue& value : section.values) {
+const RegValue* FindRegValue(const std::vector<RegValue>& values, std::string_view name) {
+  for (const RegValue& value : values) {
     if (SameRegName(value.name, name)) {
       return &value;
     }
   }
   return nullptr;
+}
+
+const RegValue* FindRegValue(const RegSection& section, std::string_view name) {
+  return FindRegValue(section.values, name);
 }
 
 RegValue* FindRegValue(RegSection& section, std::string_view name) {

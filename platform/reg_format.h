@@ -78,8 +78,9 @@ bool SameRegName(std::string_view a, std::string_view b);
 RegSection* FindRegSection(RegDocument& document, std::string_view path);
 const RegSection* FindRegSection(const RegDocument& document, std::string_view path);
 
-// The value of that name in a section, or nullptr.
+// The value of that name in a section, or among values, or nullptr.
 RegValue* FindRegValue(RegSection& section, std::string_view name);
 const RegValue* FindRegValue(const RegSection& section, std::string_view name);
+const RegValue* FindRegValue(const std::vector<RegValue>& values, std::string_view name);
 
 }  // namespace kelvane

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <type_traits>
 #include <variant>
 
-#include "platform/registry.h"
+#include "platform/reg_key.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
 
@@ -98,62 +98,21 @@ std::string WindowSizeData(const WindowSize& window) {
   return IntData(static_cast<int>(clamp(window.width) | (clamp(window.height) << 16)));
 }
 
-// The value of that name in the section's key, or nullptr.
-const RegValue* Find(const RegDocument& document, const std::string& section, const std::string& name) {
-  const RegSection* found = FindRegSection(document, RegKeyPath(SectionKey(section)));
-  return found != nullptr ? FindRegValue(*found, name) : nullptr;
+// The values of the section's key: the profile calls create the key on every call, reads included;
+// the list routines and a look only open it. Nothing when it is missing or cannot be read.
+std::optional<std::vector<RegValue>> ReadSection(const std::string& section, bool createKey) {
+  return ReadRegKeyValues(SectionKey(section), createKey);
 }
 
-// One load: the profile calls create the section's key on every call, reads included, so a load
-// does too when it has the store's lock; then read hands the document over to be read.
-bool LoadSection(const std::string& section, const std::function<void(const RegDocument&)>& read) {
-  const std::string key = SectionKey(section);
-  return ChangeRegistryStore(RegistryFilePath(), kLoadLockWait, RegLockMissed::ReadOnly,
-                             [&](RegDocument& document, bool mayChange) {
-                               bool changed = false;
-                               if (mayChange && !RegKeyExists(document, key)) {
-                                 document.sections.push_back({RegKeyPath(key), {}, {}});
-                                 changed = true;
-                               }
-                               read(document);
-                               return changed;
-                             }) == RegResult::Success;
-}
-
-// One save of values into the section's key, which must exist unless createKey.
-bool SaveSection(const std::string& section, std::vector<RegValue> values, bool createKey) {
-  const std::string key = SectionKey(section);
-  if (!createKey) {
-    // Looking first, without the lock, makes no folder and no lock file for a key that is not there.
-    RegDocument document;
-    if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success || !RegKeyExists(document, key)) {
-      return false;
-    }
-  }
-  bool keyMissing = false;
-  const RegResult result =
-      ChangeRegistryStore(RegistryFilePath(), kChangeLockWait, RegLockMissed::Fail, [&](RegDocument& document, bool) {
-        if (!createKey && !RegKeyExists(document, key)) {
-          keyMissing = true;
-          return false;
-        }
-        bool changed = false;
-        for (RegValue& value : values) {
-          changed = PutRegValue(document, key, value.name, value.type, std::move(value.data)) || changed;
-        }
-        return changed;
-      });
-  return result == RegResult::Success && !keyMissing;
+const RegValue* Find(const std::optional<std::vector<RegValue>>& values, const std::string& name) {
+  return values ? FindRegValue(*values, name) : nullptr;
 }
 
 }  // namespace
 
 std::string GetProfileString(const std::string& section, const std::string& entry, const std::string& defaultValue) {
   try {
-    std::string value = defaultValue;
-    LoadSection(section,
-                [&](const RegDocument& document) { value = StringFrom(Find(document, section, entry), value); });
-    return value;
+    return StringFrom(Find(ReadSection(section, true), entry), defaultValue);
   } catch (...) {
     return defaultValue;
   }
@@ -161,9 +120,7 @@ std::string GetProfileString(const std::string& section, const std::string& entr
 
 int GetProfileInt(const std::string& section, const std::string& entry, int defaultValue) {
   try {
-    int value = defaultValue;
-    LoadSection(section, [&](const RegDocument& document) { value = IntFrom(Find(document, section, entry), value); });
-    return value;
+    return IntFrom(Find(ReadSection(section, true), entry), defaultValue);
   } catch (...) {
     return defaultValue;
   }
@@ -171,7 +128,7 @@ int GetProfileInt(const std::string& section, const std::string& entry, int defa
 
 bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) {
   try {
-    return SaveSection(section, {{entry, REG_SZ, StringData(value)}}, true);
+    return WriteRegKeyValues(SectionKey(section), {{entry, REG_SZ, StringData(value)}}, true);
   } catch (...) {
     return false;
   }
@@ -179,7 +136,7 @@ bool WriteProfileString(const std::string& section, const std::string& entry, co
 
 bool WriteProfileInt(const std::string& section, const std::string& entry, int value) {
   try {
-    return SaveSection(section, {{entry, REG_DWORD, IntData(value)}}, true);
+    return WriteRegKeyValues(SectionKey(section), {{entry, REG_DWORD, IntData(value)}}, true);
   } catch (...) {
     return false;
   }
@@ -187,7 +144,7 @@ bool WriteProfileInt(const std::string& section, const std::string& entry, int v
 
 bool SaveStringList(const std::string& section, const std::string& valueName, const std::vector<std::string>& list) {
   try {
-    return SaveSection(section, {{valueName, REG_MULTI_SZ, JoinMultiString(list)}}, false);
+    return WriteRegKeyValues(SectionKey(section), {{valueName, REG_MULTI_SZ, JoinMultiString(list)}}, false);
   } catch (...) {
     return false;
   }
@@ -196,13 +153,8 @@ bool SaveStringList(const std::string& section, const std::string& valueName, co
 bool LoadStringList(const std::string& section, const std::string& valueName, std::vector<std::string>& list) {
   list.clear();
   try {
-    // The list routines only open the key: they never create it, and need no lock.
-    RegDocument document;
-    const std::string key = SectionKey(section);
-    if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success || !RegKeyExists(document, key)) {
-      return false;
-    }
-    return ListFrom(Find(document, section, valueName), list);
+    // The list routines only open the key: they never create it.
+    return ListFrom(Find(ReadSection(section, false), valueName), list);
   } catch (...) {
     list.clear();
     return false;
@@ -222,24 +174,24 @@ void LoadSettings(Job& job, WindowSize& window) {
         (job.**list).clear();  // emptied even when nothing can be read
       }
     }
-    LoadSection(kSettingsSection, [&](const RegDocument& document) {
-      for (const Setting& setting : kSettings) {
-        const RegValue* value = Find(document, kSettingsSection, setting.name);
-        std::visit(
-            [&](auto member) {
-              using Type = std::remove_reference_t<decltype(job.*member)>;
-              if constexpr (std::is_same_v<Type, std::string>) {
-                job.*member = StringFrom(value, job.*member);
-              } else if constexpr (std::is_same_v<Type, int>) {
-                job.*member = IntFrom(value, job.*member);
-              } else {
-                ListFrom(value, job.*member);
-              }
-            },
-            setting.member);
-      }
-      window = WindowSizeFrom(Find(document, kSettingsSection, kWindowSizeName), window);
-    });
+    // One read of the key for all of them.
+    const std::optional<std::vector<RegValue>> values = ReadSection(kSettingsSection, true);
+    for (const Setting& setting : kSettings) {
+      const RegValue* value = Find(values, setting.name);
+      std::visit(
+          [&](auto member) {
+            using Type = std::remove_reference_t<decltype(job.*member)>;
+            if constexpr (std::is_same_v<Type, std::string>) {
+              job.*member = StringFrom(value, job.*member);
+            } else if constexpr (std::is_same_v<Type, int>) {
+              job.*member = IntFrom(value, job.*member);
+            } else {
+              ListFrom(value, job.*member);
+            }
+          },
+          setting.member);
+    }
+    window = WindowSizeFrom(Find(values, kWindowSizeName), window);
     // The dialog addresses both lists with one index: a value text missing (from a list written by
     // another program, or cut short) is an empty one, and a value text without a tag has no variable.
     job.values.resize(job.tags.size());
@@ -253,14 +205,10 @@ void LoadSettings(Job& job, WindowSize& window) {
 
 bool HasSavedSettings() {
   try {
-    // Read as the list routines read: a look that creates neither the file nor the key.
-    RegDocument document;
-    if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success) {
-      return false;
-    }
-    return std::any_of(std::begin(kSettings), std::end(kSettings), [&](const Setting& setting) {
-      return Find(document, kSettingsSection, setting.name) != nullptr;
-    });
+    // Read as the list routines read: a look that creates nothing.
+    const std::optional<std::vector<RegValue>> values = ReadSection(kSettingsSection, false);
+    return std::any_of(std::begin(kSettings), std::end(kSettings),
+                       [&](const Setting& setting) { return Find(values, setting.name) != nullptr; });
   } catch (...) {
     return false;
   }
@@ -289,9 +237,9 @@ bool SaveAll(const Job& job, const WindowSize* window) {
     if (window != nullptr) {
       values.push_back({kWindowSizeName, REG_DWORD, WindowSizeData(*window)});
     }
-    // All in one replace of the file: a kill, a full disk or another copy saving at the same
-    // moment leaves the old job or this one, never a mix.
-    return SaveSection(kSettingsSection, std::move(values), true);
+    // In one write of the key: on Linux one replace of the file, so a kill, a full disk or another
+    // copy saving at the same moment leaves the old job or this one, never a mix.
+    return WriteRegKeyValues(SectionKey(kSettingsSection), std::move(values), true);
   } catch (...) {
     return false;
   }

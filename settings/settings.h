@@ -40,7 +40,7 @@ struct WindowSize {
 
 // Loads the six settings over job, whose fields are the defaults; the values then match the tags in number.
 void LoadSettings(Job& job);
-// The same, in the same single read, with the window's size as a seventh setting.
+// The same, in the same single read of the key, with the window's size as a seventh setting.
 void LoadSettings(Job& job, WindowSize& window);
 
 // Whether any of the six settings is stored; looking creates nothing.
@@ -48,7 +48,7 @@ bool HasSavedSettings();
 
 // Saves the six settings of job; true when all six were written. A stored window size stays.
 bool SaveSettings(const Job& job);
-// Saves the six settings and the window's size in one replace of the file.
+// Saves the six settings and the window's size, in the same write.
 bool SaveSettings(const Job& job, const WindowSize& window);
 
 }  // namespace kelvane

@@ -107,4 +107,14 @@ ScopedEnv::~ScopedEnv() {
   SetEnv(name_, had_ ? old_.c_str() : nullptr);
 }
 
+std::string Utf16Bytes(const std::u16string& text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
 }  // namespace kelvane::test

@@ -95,4 +95,7 @@ class ScopedEnv {
   std::string old_;
 };
 
+// The bytes of UTF-16 text as Windows keeps it in the registry and on the clipboard: little-endian.
+std::string Utf16Bytes(const std::u16string& text);
+
 }  // namespace kelvane::test
