@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/layout_proof.h"
 #include "engine/line_feeds.h"
 #include "engine/utf8.h"
 #include "engine/variables.h"
@@ -17,21 +18,6 @@
 namespace kelvane {
 
 namespace {
-
-void Mark(ByteSet& set, std::string_view bytes) {
-  for (const char c : bytes) {
-    set[static_cast<unsigned char>(c)] = true;
-  }
-}
-
-bool Intersects(const ByteSet& a, const ByteSet& b) {
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] && b[i]) {
-      return true;
-    }
-  }
-  return false;
-}
 
 // Most pieces of a copy are a few bytes long. Two overlapping fixed-size moves copy them without a
 // call into the library's general copy, which costs more than the copy itself at this size.
@@ -59,219 +45,6 @@ inline void CopyPiece(char* dest, std::string_view text) {
   }
 }
 
-std::string_view StripCarriageReturn(std::string_view line) {
-  if (line.ends_with('\r')) {
-    line.remove_suffix(1);
-  }
-  return line;
-}
-
-// Bytes of a list file walked between two releases of the pages behind.
-constexpr size_t kReleaseStep = size_t{32} << 20;
-
-// Calls f(line) for each value line that some copy of the run takes: line i for copy i,
-// or the text after the last line feed once the lines run out. A list file's pages are given
-// back as the walk goes on.
-template <typename F>
-void ForEachUsedLine(std::string_view text, int repeatCount, const ValueList* list, F f) {
-  size_t start = 0;
-  size_t released = 0;
-  for (int line = 0; line < repeatCount; ++line) {
-    const size_t feed = FindLineFeed(text, start);
-    const size_t end = feed == std::string_view::npos ? text.size() : feed;
-    f(StripCarriageReturn(text.substr(start, end - start)));
-    if (feed == std::string_view::npos) {
-      break;
-    }
-    start = feed + 1;
-    if (list != nullptr && start - released >= kReleaseStep) {
-      list->Release(released, start);
-      released = start;
-    }
-  }
-  if (list != nullptr) {
-    list->Release(released, text.size());
-  }
-}
-
-// What stands on one side of a value in a copy, upper-cased: the literal text next to it, and
-// whether more text (another value) may lie beyond it, or the block ends there.
-struct Side {
-  std::string known;
-  bool open = false;
-};
-
-// The sides of the value at pieces[p]. A value beside it is unknown text of any length.
-template <typename Pieces>
-std::pair<Side, Side> SidesOf(const Pieces& pieces, size_t p) {
-  Side before, after;
-  if (p > 0) {
-    const auto& left = pieces[p - 1];
-    before.known = left.variable < 0 ? UpperCase(left.text) : std::string();
-    before.open = left.variable >= 0 || p > 1;
-  }
-  if (p + 1 < pieces.size()) {
-    const auto& right = pieces[p + 1];
-    after.known = right.variable < 0 ? UpperCase(right.text) : std::string();
-    after.open = right.variable >= 0 || p + 2 < pieces.size();
-  }
-  return {std::move(before), std::move(after)};
-}
-
-// Where a match of a tag can reach into a value across its edges, given the text around it.
-struct Reach {
-  // k: a match that begins k bytes before the value; the value then starts with tag byte k.
-  std::vector<size_t> fromBefore;
-  // m: a match that begins inside the value and takes its last m bytes, then runs on after it.
-  std::vector<size_t> intoAfter;
-  ByteSet firstBytes{};  // the value's possible first bytes for some k
-  ByteSet lastBytes{};   // the value's possible last bytes for some m
-
-  Reach(std::string_view upperTag, const Side& before, const Side& after) {
-    for (size_t k = 1; k < upperTag.size(); ++k) {
-      const std::string_view head = upperTag.substr(0, k);
-      const bool endsBefore = before.known.size() >= k ? std::string_view(before.known).ends_with(head)
-                                                       : before.open && head.ends_with(before.known);
-      if (endsBefore) {
-        fromBefore.push_back(k);
-        firstBytes[static_cast<unsigned char>(upperTag[k])] = true;
-      }
-      const std::string_view tail = upperTag.substr(k);
-      const bool startsAfter = after.known.size() >= tail.size() ? std::string_view(after.known).starts_with(tail)
-                                                                 : after.open && tail.starts_with(after.known);
-      if (startsAfter) {
-        intoAfter.push_back(k);
-        lastBytes[static_cast<unsigned char>(upperTag[k - 1])] = true;
-      }
-    }
-  }
-};
-
-// Whether a match of upperTag could take in any byte of upperValue where the value stands: the
-// tag inside the value, or a match that crosses one of its edges.
-bool CanOverlap(std::string_view upperValue, std::string_view upperTag, const Reach& reach) {
-  if (upperValue.empty()) {
-    return false;
-  }
-  if (upperValue.find(upperTag) != std::string_view::npos) {
-    return true;
-  }
-  for (const size_t k : reach.fromBefore) {
-    const size_t n = std::min(upperValue.size(), upperTag.size() - k);
-    if (upperValue.substr(0, n) == upperTag.substr(k, n)) {
-      return true;
-    }
-  }
-  for (const size_t m : reach.intoAfter) {
-    if (m <= upperValue.size() && upperValue.substr(upperValue.size() - m) == upperTag.substr(0, m)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// What a variable can insert into a copy, over every copy of the run.
-class ValueRange {
- public:
-  ValueRange(std::string_view text, const TextScan& scan, int repeatCount, const ValueList* list)
-      : text_(text), repeatCount_(repeatCount), list_(list) {
-    if (scan.lineFeeds == 0) {
-      if (IsCounterExpression(text)) {
-        AddCounter(text);
-      } else {
-        constant_ = true;
-      }
-      return;
-    }
-    multiLine_ = true;
-    firstBytes_ = scan.firstBytes;
-    lastBytes_ = scan.lastBytes;
-    anyBytes_ = scan.anyBytes;
-    canBeEmpty_ = scan.emptyLine;
-    // Copies beyond the lines ended by a line feed take what follows the last one.
-    if (repeatCount > scan.lineFeeds) {
-      AddLine(StripCarriageReturn(text.substr(scan.lastLineFeed + 1)));
-    }
-    if (scan.counterLine) {
-      ForEachUsedLine(text_, repeatCount_, list_, [this](std::string_view line) {
-        if (IsCounterExpression(line)) {
-          AddCounter(line);
-        }
-      });
-    }
-  }
-
-  // The same text in every copy.
-  [[nodiscard]] bool constant() const { return constant_; }
-  [[nodiscard]] std::string_view constantText() const { return text_; }
-  [[nodiscard]] bool canBeEmpty() const { return canBeEmpty_; }
-
-  // Whether a match of the tag where the value stands could take in any byte of the value
-  // inserted in some copy.
-  [[nodiscard]] bool CanTouch(std::string_view upperTag, const Reach& reach) const {
-    // A counter's digits vary too much to list, so every byte it can write counts: a match must
-    // enter it at its first byte, leave it at its last, or lie wholly inside it.
-    if (Intersects(counterBytes_, reach.firstBytes) || Intersects(counterBytes_, reach.lastBytes) ||
-        std::all_of(upperTag.begin(), upperTag.end(),
-                    [this](char c) { return counterBytes_[static_cast<unsigned char>(c)]; })) {
-      return true;
-    }
-    if (!Intersects(firstBytes_, reach.firstBytes) && !Intersects(lastBytes_, reach.lastBytes) &&
-        !std::all_of(upperTag.begin(), upperTag.end(),
-                     [this](char c) { return anyBytes_[static_cast<unsigned char>(c)]; })) {
-      return false;
-    }
-    bool touches = false;
-    if (multiLine_) {
-      std::string upper;  // one line at a time, so a long list is never copied whole
-      ForEachUsedLine(text_, repeatCount_, list_, [&](std::string_view line) {
-        if (touches || IsCounterExpression(line)) {
-          return;
-        }
-        upper.assign(line);
-        UpperCaseInPlace(upper);
-        touches = CanOverlap(upper, upperTag, reach);
-      });
-    }
-    return touches;
-  }
-
- private:
-  // A line that some copy takes, beyond those the scan saw.
-  void AddLine(std::string_view line) {
-    if (IsCounterExpression(line)) {
-      AddCounter(line);
-    } else if (line.empty()) {
-      canBeEmpty_ = true;
-    } else {
-      const std::string upper = UpperCase(line);
-      firstBytes_[static_cast<unsigned char>(upper.front())] = true;
-      lastBytes_[static_cast<unsigned char>(upper.back())] = true;
-      Mark(anyBytes_, upper);
-    }
-  }
-
-  // A counter's digits vary too much to list; every byte it can write counts.
-  void AddCounter(std::string_view line) {
-    const Counter counter(line);
-    const IntegerFormat& format = counter.format();
-    for (size_t b = 0; b < counterBytes_.size(); ++b) {
-      counterBytes_[b] = counterBytes_[b] || format.possibleUpperBytes()[b];
-    }
-    canBeEmpty_ = canBeEmpty_ || format.canBeEmpty();
-  }
-
-  std::string_view text_;
-  int repeatCount_;
-  const ValueList* list_;
-  bool multiLine_ = false;
-  // Upper-cased bytes of the lines that some copy takes: first, last and any.
-  ByteSet firstBytes_{}, lastBytes_{}, anyBytes_{};
-  ByteSet counterBytes_{};
-  bool constant_ = false;
-  bool canBeEmpty_ = false;
-};
-
 }  // namespace
 
 CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : block_(job.blockText), stop_(stop) {
@@ -282,6 +55,7 @@ CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : bl
     Variable& v = variables_[j];
     v.tag = job.tags[j];
     v.upperTag = UpperCase(v.tag);
+    v.tagFirstByte = ByteMask(std::string_view(v.upperTag).substr(0, 1));
     v.text = ValueText(job, j);
     v.list = j < job.valueLists.size() ? job.valueLists[j].get() : nullptr;
     // Every later look at the text starts from this one pass over it.
@@ -300,134 +74,6 @@ CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : bl
   if (!usesLayout_ && upperInPieces_) {
     upperBlock_ = UpperCase(block_);
   }
-}
-
-// The layout holds when no match of a later tag can ever touch a value that varies from copy to
-// copy: then every tag is found at the same place in every copy, and a copy is its literal text
-// with the values dropped in. Constant values are inlined into the text, so later tags are
-// searched in them exactly as in any copy. Anything not provably safe falls back to searching.
-bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& scans) {
-  // Character boundaries are piece-local only when every piece is valid UTF-8.
-  if (!IsValidUtf8(block_)) {
-    return false;
-  }
-  std::vector<ValueRange> ranges;
-  for (size_t j = 0; j < variables_.size(); ++j) {
-    if (!scans[j].validUtf8) {
-      return false;
-    }
-    ranges.emplace_back(variables_[j].text, scans[j], job.repeatCount, variables_[j].list);
-  }
-
-  std::vector<Piece> pieces;
-  pieces.push_back({block_, -1, nullptr});
-  const auto inBlock = [this](std::string_view text) {
-    const std::less_equal<const char*> atMost;
-    return atMost(block_.data(), text.data()) && atMost(text.data() + text.size(), block_.data() + block_.size());
-  };
-  for (size_t j = 0; j < variables_.size(); ++j) {
-    const std::string& upperTag = variables_[j].upperTag;
-    if (upperTag.empty()) {
-      continue;
-    }
-    if (StopNow()) {
-      return false;
-    }
-    ByteSet tagBytes{};
-    Mark(tagBytes, upperTag);
-    const auto isBarrier = [&](const Piece& p) {
-      // A varying value that is never empty and shares no byte with the tag: no match crosses it.
-      return p.variable >= 0 && !ranges[static_cast<size_t>(p.variable)].canBeEmpty();
-    };
-    for (size_t p = 0; p < pieces.size(); ++p) {
-      if (pieces[p].variable < 0) {
-        continue;
-      }
-      const ValueRange& range = ranges[static_cast<size_t>(pieces[p].variable)];
-      const auto [before, after] = SidesOf(pieces, p);
-      if (range.CanTouch(upperTag, Reach(upperTag, before, after))) {
-        return false;
-      }
-      if (range.canBeEmpty() && upperTag.size() > 1) {
-        // An empty value joins its neighbours; a match across it must use the bytes beside it.
-        const bool leftSafe =
-            p == 0 || isBarrier(pieces[p - 1]) ||
-            (pieces[p - 1].variable < 0 && !tagBytes[static_cast<unsigned char>(UpperCase(pieces[p - 1].text).back())]);
-        const bool rightSafe = p + 1 == pieces.size() || isBarrier(pieces[p + 1]) ||
-                               (pieces[p + 1].variable < 0 &&
-                                !tagBytes[static_cast<unsigned char>(UpperCase(pieces[p + 1].text).front())]);
-        if (!leftSafe && !rightSafe) {
-          return false;
-        }
-      }
-    }
-
-    std::vector<Piece> next;
-    // Literal text is kept as a view while it is one stretch of the block; text from anywhere
-    // else (a constant value, an earlier owned piece) is copied, as that may not outlive this.
-    const auto append = [&next, &inBlock](std::string_view text, int variable) {
-      if (variable >= 0) {
-        next.push_back({{}, variable, nullptr});
-        return;
-      }
-      if (text.empty()) {
-        return;
-      }
-      if (!next.empty() && next.back().variable < 0) {
-        Piece& last = next.back();
-        if (!last.owned && last.text.data() + last.text.size() == text.data() && inBlock(text)) {
-          last.text = std::string_view(last.text.data(), last.text.size() + text.size());
-          return;
-        }
-        if (!last.owned) {
-          last.owned = std::make_unique<std::string>(last.text);
-        }
-        last.owned->append(text);
-        last.text = *last.owned;
-        return;
-      }
-      if (inBlock(text)) {
-        next.push_back({text, -1, nullptr});
-        return;
-      }
-      auto owned = std::make_unique<std::string>(text);
-      const std::string_view view = *owned;
-      next.push_back({view, -1, std::move(owned)});
-    };
-    const ValueRange& range = ranges[j];
-    for (const Piece& piece : pieces) {
-      if (piece.variable >= 0) {
-        append({}, piece.variable);
-        continue;
-      }
-      const std::string upper = UpperCase(piece.text);
-      size_t done = 0;
-      for (size_t match = FindUpper(upper, upperTag, 0); match != std::string::npos;
-           match = FindUpper(upper, upperTag, done)) {
-        append(std::string_view(piece.text).substr(done, match - done), -1);
-        if (range.constant()) {
-          append(range.constantText(), -1);
-        } else {
-          append({}, static_cast<int>(j));
-        }
-        done = match + upperTag.size();
-      }
-      append(std::string_view(piece.text).substr(done), -1);
-    }
-    pieces = std::move(next);
-  }
-
-  layout_ = std::move(pieces);
-  for (const Piece& piece : layout_) {
-    literalSize_ += piece.variable < 0 ? piece.text.size() : 0;
-  }
-  for (const Piece& piece : layout_) {
-    if (piece.variable >= 0 &&
-        std::find(layoutVariables_.begin(), layoutVariables_.end(), piece.variable) == layoutVariables_.end()) {
-      layoutVariables_.push_back(piece.variable);
-    }
-  }
-  return true;
 }
 
 namespace {
@@ -449,6 +95,9 @@ std::optional<std::uint64_t> CopyGenerator::LeastTotalSize(std::int32_t repeatCo
   const auto copies = static_cast<std::uint64_t>(repeatCount);
   std::uint64_t total = 0;
   for (const Piece& piece : layout_) {
+    if (piece.segment >= 0) {
+      continue;  // a window's matches may take all of its text away
+    }
     if (piece.variable < 0) {
       total = SaturatingAdd(total, SaturatingMultiply(piece.text.size(), copies));
       continue;
@@ -512,6 +161,44 @@ bool CopyGenerator::StopNow() {
   return stopped_;
 }
 
+std::string_view CopyGenerator::UpperValue(Variable& v) {
+  if (v.upperFor != copyIndex_) {
+    v.upperCurrent.assign(v.current);
+    UpperCaseInPlace(v.upperCurrent);
+    v.upperMask = ByteMask(v.upperCurrent);
+    v.upperFor = copyIndex_;
+  }
+  return v.upperCurrent;
+}
+
+bool CopyGenerator::SearchAndReplace(std::string& text, std::string& upper, Variable& v, bool keepUpper) {
+  size_t match = FindUpper(upper, v.upperTag, 0);
+  if (match == std::string::npos) {
+    return false;
+  }
+  const std::string_view upperValue = keepUpper ? UpperValue(v) : std::string_view();
+  built_.clear();
+  builtUpper_.clear();
+  size_t done = 0;
+  while (match != std::string::npos) {
+    built_.append(text, done, match - done);
+    built_.append(v.current);
+    if (keepUpper) {
+      builtUpper_.append(upper, done, match - done);
+      builtUpper_.append(upperValue);
+    }
+    done = match + v.upperTag.size();
+    match = FindUpper(upper, v.upperTag, done);
+  }
+  built_.append(text, done, std::string::npos);
+  text.swap(built_);
+  if (keepUpper) {
+    builtUpper_.append(upper, done, std::string::npos);
+    upper.swap(builtUpper_);
+  }
+  return true;
+}
+
 // A variable's search is a pass over the whole copy, so one look at the stop flag per variable
 // costs nothing beside it and keeps a copy with many variables in a large block stoppable.
 // Searches the copy for each tag in turn, as the literal algorithm does. When the block and
@@ -525,6 +212,9 @@ void CopyGenerator::BuildBySearching() {
   for (Variable& v : variables_) {
     ComputeValue(v);
     AdvanceLine(v);
+    if (StopNow()) {
+      return;
+    }
     if (v.upperTag.empty() || v.upperTag.size() > scratch_.size()) {
       continue;
     }
@@ -532,34 +222,48 @@ void CopyGenerator::BuildBySearching() {
       upperScratch_.assign(scratch_);
       UpperCaseInPlace(upperScratch_);
     }
-    size_t match = FindUpper(upperScratch_, v.upperTag, 0);
-    if (match == std::string::npos) {
-      continue;
-    }
-    if (upperInPieces_) {
-      upperValue_.assign(v.current);
-      UpperCaseInPlace(upperValue_);
-      builtUpper_.clear();
-    }
-    built_.clear();
-    size_t done = 0;
-    while (match != std::string::npos) {
-      built_.append(scratch_, done, match - done);
-      built_.append(v.current);
-      if (upperInPieces_) {
-        builtUpper_.append(upperScratch_, done, match - done);
-        builtUpper_.append(upperValue_);
-      }
-      done = match + v.upperTag.size();
-      match = FindUpper(upperScratch_, v.upperTag, done);
-    }
-    built_.append(scratch_, done, std::string::npos);
-    scratch_.swap(built_);
-    if (upperInPieces_) {
-      builtUpper_.append(upperScratch_, done, std::string::npos);
-      upperScratch_.swap(builtUpper_);
+    SearchAndReplace(scratch_, upperScratch_, v, upperInPieces_);
+  }
+}
+
+// Joins the window's pieces for this copy and searches it as a whole copy would be searched. The
+// layout is valid UTF-8 throughout, so the window is upper-cased piece by piece.
+void CopyGenerator::BuildSegment(Segment& segment) {
+  segment.text.clear();
+  segment.upper.clear();
+  std::uint64_t mask = 0;
+  for (size_t p = 0; p < segment.pieces.size(); ++p) {
+    const Piece& piece = segment.pieces[p];
+    if (piece.segment >= 0) {
+      const Segment& inner = segments_[static_cast<size_t>(piece.segment)];
+      segment.text.append(inner.text);
+      segment.upper.append(inner.upper);
+      mask |= inner.mask;
+    } else if (piece.variable >= 0) {
+      Variable& v = variables_[static_cast<size_t>(piece.variable)];
+      segment.text.append(v.current);
+      segment.upper.append(UpperValue(v));
+      mask |= v.upperMask;
+    } else {
+      segment.text.append(piece.text);
+      segment.upper.append(segment.upperLiterals[p]);
+      mask |= segment.literalMasks[p];
     }
   }
+  // Most windows meet most of their tags in few copies: a tag whose first byte the window lacks is
+  // passed over without a search. A segment that a later one holds keeps its upper-cased text.
+  for (size_t t = 0; t < segment.tags.size(); ++t) {
+    Variable& v = variables_[static_cast<size_t>(segment.tags[t])];
+    if ((mask & v.tagFirstByte) == 0) {
+      continue;
+    }
+    if (SearchAndReplace(segment.text, segment.upper, v, t + 1 < segment.tags.size() || segment.nested)) {
+      UpperValue(v);
+      mask |= v.upperMask;
+    }
+  }
+  segment.mask = mask;
+  segment.view = segment.text;
 }
 
 size_t CopyGenerator::PrepareNextCopy() {
@@ -572,11 +276,13 @@ size_t CopyGenerator::PrepareNextCopy() {
     ComputeValue(v);
     AdvanceLine(v);
   }
+  // Earlier segments first: a later one may hold them.
+  for (Segment& segment : segments_) {
+    BuildSegment(segment);
+  }
   size_t size = literalSize_;
-  for (const Piece& piece : layout_) {
-    if (piece.variable >= 0) {
-      size += variables_[static_cast<size_t>(piece.variable)].current.size();
-    }
+  for (const std::string_view* text : varying_) {
+    size += text->size();
   }
   return size;
 }
@@ -585,8 +291,7 @@ size_t CopyGenerator::PrepareNextCopy() {
 void CopyGenerator::WriteNextCopy(char* dest) {
   if (usesLayout_) {
     for (const Piece& piece : layout_) {
-      const std::string_view text =
-          piece.variable < 0 ? std::string_view(piece.text) : variables_[static_cast<size_t>(piece.variable)].current;
+      const std::string_view text = *piece.source;
       CopyPiece(dest, text);
       dest += text.size();
     }

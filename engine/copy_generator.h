@@ -13,6 +13,16 @@
 
 namespace kelvane {
 
+// A rough set of the bytes in text: bit b & 63 for each byte b. A tag whose first byte's bit is
+// missing cannot be in the text.
+inline std::uint64_t ByteMask(std::string_view text) {
+  std::uint64_t mask = 0;
+  for (const char c : text) {
+    mask |= std::uint64_t{1} << (static_cast<unsigned char>(c) & 63);
+  }
+  return mask;
+}
+
 // Produces the same bytes as applying ResolveVariableValue for every variable, in list order, to
 // each copy of the block; but linear in the size of the output. Values are read in place, so the
 // job must outlive the generator.
@@ -21,6 +31,9 @@ class CopyGenerator {
   // Once *stop is set, the work in hand ends early: a copy being built is left unfinished and
   // stopped() turns true, so that a stop never waits for a copy with many variables.
   explicit CopyGenerator(const Job& job, const std::atomic<bool>* stop = nullptr);
+  // The layout points into the generator itself.
+  CopyGenerator(const CopyGenerator&) = delete;
+  CopyGenerator& operator=(const CopyGenerator&) = delete;
 
   // Appends the next copy (0, 1, 2, ...) to out.
   void AppendNextCopy(std::string& out);
@@ -30,8 +43,11 @@ class CopyGenerator {
   void WriteNextCopy(char* dest);
 
   [[nodiscard]] std::int32_t nextCopy() const { return copyIndex_; }
-  // Whether every copy is built from a fixed layout of text and values, with no searching.
+  // Whether copies are built from a fixed layout of text and values rather than by searching
+  // each whole copy for every tag.
   [[nodiscard]] bool usesLayout() const { return usesLayout_; }
+  // How many windows of the layout are searched in each copy, where values may meet later tags.
+  [[nodiscard]] size_t searchedWindows() const { return segments_.size(); }
   // At least how many bytes copies 0 to repeatCount - 1 take together, worked out from the layout
   // without making them (counters count as empty); nothing when there is no layout.
   [[nodiscard]] std::optional<std::uint64_t> LeastTotalSize(std::int32_t repeatCount) const;
@@ -51,39 +67,71 @@ class CopyGenerator {
     size_t nextLineStart = 0;         // where the next copy's line begins
     std::string formatted;            // a counter's text for this copy
     std::string_view current;         // this copy's value: a line of text, or formatted
+    std::string upperCurrent;         // the value upper-cased, once a window needs it
+    std::uint64_t upperMask = 0;      // the bytes upperCurrent holds, as ByteMask() gives them
+    std::int32_t upperFor = -1;       // the copy upperCurrent is for
+    std::uint64_t tagFirstByte = 0;   // the first byte of upperTag, as ByteMask() gives it
     bool anyCounterLine = true;       // whether a line of a multi-line text can be a counter
     const ValueList* list = nullptr;  // the list file holding the text, if any
     size_t released = 0;              // the list's bytes before this are given back
   };
 
-  // A piece of a copy's layout: literal text, or the value of variable `variable`. Literal text
-  // that is one stretch of the block stays in the block, so a huge block is not held twice.
+  // A piece of a copy's layout: literal text, the value of variable `variable`, or the text of
+  // segments_[segment]. Literal text that is one stretch of the block stays in the block, so a
+  // huge block is not held twice.
   struct Piece {
     std::string_view text;  // in the block, or in owned
     int variable = -1;
+    int segment = -1;
     std::unique_ptr<std::string> owned;  // literal text made up of several stretches
+    // Where this copy's text of the piece is: its own text, a variable's value or a segment's view.
+    const std::string_view* source = nullptr;
   };
+
+  // A window of the layout where values may form or break later tags: each copy, its pieces are
+  // joined and then searched for its tags in turn, as in a whole copy.
+  struct Segment {
+    std::vector<Piece> pieces;                // may hold earlier segments
+    std::vector<std::string> upperLiterals;   // each literal piece upper-cased, at the same index
+    std::vector<std::uint64_t> literalMasks;  // and the bytes it holds, as ByteMask() gives them
+    std::vector<int> tags;                    // the variables whose tags are searched, in list order
+    ByteSet possibleBytes{};                  // every upper-cased byte the window's text can hold
+    std::string text, upper;                  // this copy's text, and upper-cased
+    std::string_view view;                    // text, for the layout to point at
+    std::uint64_t mask = 0;                   // at least the bytes of upper, as ByteMask() gives them
+    bool nested = false;                      // whether a later segment holds this one
+  };
+  friend class LayoutBuilder;
 
   // Computes the variable's value for the current copy, then AdvanceLine() moves to the next.
   void ComputeValue(Variable& variable);
   static void AdvanceLine(Variable& variable);
   bool BuildLayout(const Job& job, const std::vector<TextScan>& scans);
   void BuildBySearching();
+  void BuildSegment(Segment& segment);
+  // This copy's value of v, upper-cased.
+  std::string_view UpperValue(Variable& v);
+  // Replaces every match of v's tag in text, whose upper-cased twin is upper, by v's value; upper
+  // follows only when keepUpper is set.
+  // Whether it replaced any.
+  bool SearchAndReplace(std::string& text, std::string& upper, Variable& v, bool keepUpper);
   // Checks the stop flag; true once it is set.
   bool StopNow();
 
   std::string_view block_;
   std::vector<Variable> variables_;
   std::vector<Piece> layout_;
-  std::vector<int> layoutVariables_;  // the variables whose values the layout uses
-  size_t literalSize_ = 0;            // bytes of literal text in the layout
+  std::vector<Segment> segments_;                 // an earlier segment may be part of a later one
+  std::vector<int> layoutVariables_;              // the variables whose values the layout and segments use
+  size_t literalSize_ = 0;                        // bytes of literal text in the layout
+  std::vector<const std::string_view*> varying_;  // the texts of the layout's other pieces
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;
   const std::atomic<bool>* stop_ = nullptr;
   bool stopped_ = false;
   bool upperInPieces_ = false;  // whether the search keeps the upper-cased copy piece by piece
   std::string upperBlock_;
-  std::string scratch_, upperScratch_, built_, builtUpper_, upperValue_;
+  std::string scratch_, upperScratch_, built_, builtUpper_;
 };
 
 }  // namespace kelvane

@@ -103,6 +103,22 @@ void UpperCaseInPlace(std::string& text) {
   const size_t size = text.size();
   size_t pos = 0;
   while (pos < size) {
+    // Eight ASCII bytes at a time: every byte from 'a' to 'z' loses 0x20. Each byte's low seven
+    // bits plus the constants stay below 0x100, so no carry runs into the next byte.
+    if (pos + 8 <= size) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, &text[pos], sizeof word);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        const std::uint64_t fromA = word + (0x80 - 'a') * kOnes;
+        const std::uint64_t pastZ = word + (0x80 - 'z' - 1) * kOnes;
+        const std::uint64_t lower = fromA & ~pastZ & 0x8080808080808080ULL;
+        word -= lower >> 2;
+        std::memcpy(&text[pos], &word, sizeof word);
+        pos += 8;
+        continue;
+      }
+    }
     const char c = text[pos];
     if (static_cast<unsigned char>(c) < 0x80) {
       if (c >= 'a' && c <= 'z') {

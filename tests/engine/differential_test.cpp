@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <ostream>
 #include <random>
 
 #include "engine/copy_generator.h"
@@ -104,14 +106,27 @@ class RandomJobs {
   std::mt19937 random_;
 };
 
-std::string Generated(const Job& job, bool* usedLayout = nullptr) {
+// How the generator builds a job's copies.
+enum class Built {
+  Laid,      // a fixed layout of text and values
+  Windows,   // the layout, with windows around values that may meet later tags searched per copy
+  Searched,  // every whole copy searched for every tag
+};
+
+std::ostream& operator<<(std::ostream& out, Built built) {
+  return out << (built == Built::Laid ? "laid out" : built == Built::Windows ? "windows" : "searched");
+}
+
+std::string Generated(const Job& job, Built* built = nullptr) {
   CopyGenerator generator(job);
   std::string out;
   for (int i = 0; i < job.repeatCount; ++i) {
     generator.AppendNextCopy(out);
   }
-  if (usedLayout != nullptr) {
-    *usedLayout = generator.usesLayout();
+  if (built != nullptr) {
+    *built = !generator.usesLayout()            ? Built::Searched
+             : generator.searchedWindows() == 0 ? Built::Laid
+                                                : Built::Windows;
   }
   return out;
 }
@@ -127,18 +142,19 @@ std::string Describe(const Job& job) {
 
 TEST(differential_test, generator_matches_the_literal_algorithm_on_random_jobs) {
   RandomJobs jobs(7);
-  int layouts = 0;
+  std::map<Built, int> ways;
   const int rounds = 60000;
   for (int round = 0; round < rounds; ++round) {
     const Job job = jobs.Next();
-    bool usedLayout = false;
-    const std::string generated = Generated(job, &usedLayout);
-    layouts += usedLayout ? 1 : 0;
-    ASSERT_EQ(generated, LiteralRun(job)) << Describe(job) << "\nlayout: " << usedLayout;
+    Built built{};
+    const std::string generated = Generated(job, &built);
+    ++ways[built];
+    ASSERT_EQ(generated, LiteralRun(job)) << Describe(job) << "\nbuilt: " << built;
   }
-  // Both ways of building copies must have been exercised.
-  EXPECT_GT(layouts, rounds / 5);
-  EXPECT_LT(layouts, rounds * 19 / 20);
+  // Every way of building copies must have been exercised.
+  EXPECT_GT(ways[Built::Laid], rounds / 5);
+  EXPECT_GT(ways[Built::Windows], rounds / 20);
+  EXPECT_GT(ways[Built::Searched], rounds / 50);
 }
 
 TEST(differential_test, hand_picked_cases_that_defeat_a_naive_layout) {
@@ -194,43 +210,69 @@ TEST(differential_test, values_that_cannot_form_a_later_tag_where_they_stand_tak
     const char* name;
     Job job;
     std::string expected;
-    bool layout;
+    Built built;
   };
   const Case cases[] = {
       {"a counter before a tag holding a digit",
        {"{0}: {1}\n", "", 0, 3, {"{0}", "{1}"}, {"%%count%d%%", "a\nb\nc"}},
        "0: a\n1: b\n2: c\n",
-       true},
+       Built::Laid},
       {"a zero-padded counter beside bracketed digit tags",
        {"({0},{1},{2})", "", 0, 2, {"{0}", "{1}", "{2}"}, {"%%count1%06d%%", "%%count%d%%", "x\ny"}},
        "(000001,0,x)(000002,1,y)",
-       true},
+       Built::Laid},
       {"hex digits beside a tag of letters that cannot reach them",
        {"[N] FAG", "", 0, 2, {"n", "fag"}, {"%%count250%x%%", "!"}},
        "[fa] !"
        "[fb] !",
-       true},
-      {"fifty numbered columns", FiftyNumberedColumns(), FiftyNumberedColumnsOutput(), true},
-      // Where a value really can complete a later tag, the copies are searched one by one.
+       Built::Laid},
+      {"fifty numbered columns", FiftyNumberedColumns(), FiftyNumberedColumnsOutput(), Built::Laid},
+      // Where a value really can complete a later tag, the text around it is searched per copy.
       {"a counter that completes a tag with the text after it",
        {"<N>ab", "", 0, 3, {"<n>", "1a"}, {"%%count%d%%", "#"}},
        "0ab#b2ab",
-       false},
+       Built::Windows},
       {"a counter that completes a tag with the text before it",
        {"ID<N>", "", 0, 3, {"<n>", "id1"}, {"%%count%d%%", "#"}},
        "ID0#ID2",
-       false},
+       Built::Windows},
       {"a counter inside brackets that form a tag",
        {"{<N>}", "", 0, 3, {"<n>", "{1}"}, {"%%count%d%%", "one"}},
        "{0}one{2}",
-       false},
-      {"list lines that end where a tag begins", {"<L>1}", "", 0, 2, {"<L>", "{1}"}, {"a\nb{", "#"}}, "a1}b#", false},
+       Built::Windows},
+      {"list lines that end where a tag begins",
+       {"<L>1}", "", 0, 2, {"<L>", "{1}"}, {"a\nb{", "#"}},
+       "a1}b#",
+       Built::Windows},
+      {"two values that form a tag with the text between them",
+       {"<N><<N>", "", 0, 3, {"<n>", "0<0"}, {"%%count%d%%", "#"}},
+       "#1<12<2",
+       Built::Windows},
+      {"a window that a later tag widens over the text around it",
+       {"b<N>ac", "", 0, 3, {"<n>", "1a", "b#c"}, {"%%count%d%%", "#", "!"}},
+       "b0ac!b2ac",
+       Built::Windows},
+      {"an empty line that joins the text around it into a later tag",
+       {"pAq pAq", "", 0, 3, {"a", "pq"}, {"x\n\nz", "#"}},
+       "pxq pxq# #pzq pzq",
+       Built::Windows},
+      {"a value holding a later tag in every copy",
+       {"(<NAME>) <id>", "", 0, 2, {"<name>", "<id>"}, {"<id>ann\n<ID>bob", "%%count7%d%%"}},
+       "(7ann) 7(8bob) 8",
+       Built::Windows},
+      // A block that is not valid UTF-8 has no characters to lay out by: every copy is searched.
+      {"a block that is not UTF-8",
+       {"\xC3<N>", "", 0, 2, {"<n>"}, {"%%count%d%%"}},
+       "\xC3"
+       "0\xC3"
+       "1",
+       Built::Searched},
   };
   for (const Case& c : cases) {
-    bool layout = false;
-    EXPECT_EQ(Generated(c.job, &layout), c.expected) << c.name;
+    Built built{};
+    EXPECT_EQ(Generated(c.job, &built), c.expected) << c.name;
     EXPECT_EQ(LiteralRun(c.job), c.expected) << c.name;
-    EXPECT_EQ(layout, c.layout) << c.name;
+    EXPECT_EQ(built, c.built) << c.name;
   }
 }
 

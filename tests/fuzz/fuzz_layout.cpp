@@ -93,7 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   }
   if (generated != kelvane::test::LiteralRun(job)) {
     std::fprintf(stderr, "generator (%s) differs from the literal algorithm\n",
-                 generator.usesLayout() ? "layout" : "search");
+                 !generator.usesLayout()            ? "search"
+                 : generator.searchedWindows() == 0 ? "layout"
+                                                    : "layout with searched windows");
     std::abort();
   }
   return 0;
