@@ -22,6 +22,16 @@ constexpr size_t kChunkSize = size_t{1} << 21;
 constexpr size_t kSingleBufferAbove = 4 * kChunkSize;
 constexpr std::int64_t kProgressEvery = 4096;
 
+// A list file cut short by another program while the copies were built reads as zeros past its
+// new end: nothing built since may go out as if it were right.
+void ThrowIfAnyListCutShort(const Job& job) {
+  for (const auto& list : job.valueLists) {
+    if (list != nullptr) {
+      list->ThrowIfCutShort();
+    }
+  }
+}
+
 }  // namespace
 
 std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
@@ -46,6 +56,7 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
       chunk.size += size;
       chunk.copiesEnd = done + 1;
       if (chunk.size >= kChunkSize) {
+        ThrowIfAnyListCutShort(job);
         const size_t full = chunk.size;
         const bool single = chunk.capacity > kSingleBufferAbove;
         chunk = writer.Swap(std::move(chunk));
@@ -65,6 +76,7 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
         control.onProgress(done + 1, produced + chunk.size);
       }
     }
+    ThrowIfAnyListCutShort(job);
     produced += chunk.size;
     writer.Finish(std::move(chunk));
     written = writer.copiesWritten();

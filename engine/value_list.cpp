@@ -5,6 +5,7 @@
 
 #include "engine/line_feeds.h"
 #include "engine/utf8.h"
+#include "platform/file_error.h"
 
 namespace kelvane {
 
@@ -131,7 +132,13 @@ void ValueList::Release(size_t begin, size_t end) const {
   }
 }
 
-ValueList::ValueList(const std::string& path) : file_(MappedFile::Open(path)) {
+void ValueList::ThrowIfCutShort() const {
+  if (file_->cutShort()) {
+    throw FileException(FileCause::EndOfFile, path_);
+  }
+}
+
+ValueList::ValueList(const std::string& path) : path_(path), file_(MappedFile::Open(path)) {
   // What has been scanned is given back as the scan goes on, so a huge list never fills memory.
   size_t released = 0;
   scan_ = ScanText(file_->bytes(), [&](size_t done) {
@@ -139,6 +146,7 @@ ValueList::ValueList(const std::string& path) : file_(MappedFile::Open(path)) {
     released = done;
   });
   Release(released, file_->bytes().size());
+  ThrowIfCutShort();
 }
 
 }  // namespace kelvane

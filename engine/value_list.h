@@ -49,8 +49,12 @@ class ValueList {
   // Tells the list that the bytes in [begin, end) will not be read again soon. A list small enough
   // to stay in memory whole keeps them, which spares faulting them in again.
   void Release(size_t begin, size_t end) const;
+  // Throws the file error for reading past the file's end once another program has cut the file
+  // short: what was read from it since may be wrong.
+  void ThrowIfCutShort() const;
 
  private:
+  std::string path_;
   std::unique_ptr<MappedFile> file_;
   TextScan scan_;
 };

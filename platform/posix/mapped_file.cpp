@@ -1,13 +1,100 @@
 #include "platform/mapped_file.h"
 
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <mutex>
 #include <utility>
 
 namespace kelvane {
+
+namespace {
+
+// Reading a mapped page that lies past the end of a file (another program truncated it) raises
+// SIGBUS, which would end the process. The mappings of list files are kept here; a fault inside
+// one is answered by zero pages put over the rest of that mapping, and the mapping is flagged, so
+// that the read goes on and whoever reads the list finds out afterwards and reports the file
+// error. A fault anywhere else is handed to the action that was there before.
+struct Guard {
+  std::atomic<std::uintptr_t> begin{0};  // 0: free
+  std::atomic<std::uintptr_t> end{0};    // past the mapping's last page
+  std::atomic<std::atomic<bool>*> cutShort{nullptr};
+};
+
+constexpr size_t kGuards = 64;
+std::array<Guard, kGuards> guards;
+struct sigaction previousAction {};
+std::uintptr_t pageSize = 4096;
+std::once_flag installOnce;
+bool installed = false;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  for (Guard& guard : guards) {
+    const std::uintptr_t begin = guard.begin.load(std::memory_order_acquire);
+    const std::uintptr_t end = guard.end.load(std::memory_order_acquire);
+    if (begin != 0 && address >= begin && address < end) {
+      const std::uintptr_t page = address & ~(pageSize - 1);
+      void* zeros =
+          ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+      if (zeros != MAP_FAILED) {
+        guard.cutShort.load(std::memory_order_acquire)->store(true, std::memory_order_release);
+        return;  // the read is made again, and finds zeros
+      }
+      break;
+    }
+  }
+  // Not ours (or no memory for the zeros): the earlier action, which the fault meets again as
+  // soon as this returns.
+  if ((previousAction.sa_flags & SA_SIGINFO) != 0 && previousAction.sa_sigaction != nullptr) {
+    previousAction.sa_sigaction(signal, info, context);
+    return;
+  }
+  ::sigaction(SIGBUS, &previousAction, nullptr);
+}
+
+void InstallHandler() {
+  pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  struct sigaction action {};
+  action.sa_sigaction = OnBusError;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&action.sa_mask);
+  installed = ::sigaction(SIGBUS, &action, &previousAction) == 0;
+}
+
+// A free place for a mapping of size bytes at data, or -1 when every place is taken.
+int AddGuard(void* data, size_t size, std::atomic<bool>* cutShort) {
+  std::call_once(installOnce, InstallHandler);
+  if (!installed) {
+    return -1;
+  }
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  for (size_t i = 0; i < kGuards; ++i) {
+    std::uintptr_t free = 0;
+    // Claimed with a value the handler's range test never matches, filled, then opened.
+    if (guards[i].begin.compare_exchange_strong(free, UINTPTR_MAX, std::memory_order_acq_rel)) {
+      guards[i].cutShort.store(cutShort, std::memory_order_release);
+      guards[i].end.store(begin + (size + pageSize - 1) / pageSize * pageSize, std::memory_order_release);
+      guards[i].begin.store(begin, std::memory_order_release);
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void RemoveGuard(int index) {
+  Guard& guard = guards[static_cast<size_t>(index)];
+  guard.end.store(0, std::memory_order_release);
+  guard.cutShort.store(nullptr, std::memory_order_release);
+  guard.begin.store(0, std::memory_order_release);
+}
+
+}  // namespace
 
 std::unique_ptr<MappedFile> MappedFile::Open(const std::string& path) {
   std::unique_ptr<MappedFile> owner(new MappedFile());
@@ -21,12 +108,17 @@ std::unique_ptr<MappedFile> MappedFile::Open(const std::string& path) {
     const int populate = size <= kPopulateUpTo ? MAP_POPULATE : 0;
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | populate, mapped.file_.descriptor(), 0);
     if (data != MAP_FAILED) {
-      // Lists are read from start to end, once to check them and once to write the copies.
-      ::madvise(data, size, MADV_SEQUENTIAL);
-      mapped.mapping_ = data;
-      mapped.mappedSize_ = size;
-      mapped.bytes_ = std::string_view(static_cast<const char*>(data), size);
-      return owner;
+      mapped.guard_ = AddGuard(data, size, &mapped.cutShort_);
+      if (mapped.guard_ >= 0) {
+        // Lists are read from start to end, once to check them and once to write the copies.
+        ::madvise(data, size, MADV_SEQUENTIAL);
+        mapped.mapping_ = data;
+        mapped.mappedSize_ = size;
+        mapped.bytes_ = std::string_view(static_cast<const char*>(data), size);
+        return owner;
+      }
+      // A mapping that a truncation could not be caught in is not kept.
+      ::munmap(data, size);
     }
   }
   mapped.read_ = mapped.file_.ReadAll();
@@ -36,6 +128,7 @@ std::unique_ptr<MappedFile> MappedFile::Open(const std::string& path) {
 
 MappedFile::~MappedFile() {
   if (mapping_ != nullptr) {
+    RemoveGuard(guard_);
     ::munmap(mapping_, mappedSize_);
   }
 }

@@ -1,7 +1,9 @@
-// Outputs that stop taking bytes, readers that go away, FIFOs and pipes as inputs: a stop still
-// takes effect, a broken pipe is a file error, and a FIFO is read to its end.
+// Outputs that stop taking bytes, readers that go away, FIFOs and pipes as inputs, list files cut
+// short under a run: a stop still takes effect, a broken pipe or a list that ends early is a file
+// error, and a FIFO is read to its end.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -172,6 +174,69 @@ TEST(stalled_output_test, a_reader_that_goes_away_is_a_file_error_not_a_silent_d
   ::close(ends[1]);
   EXPECT_EQ(WaitWithin(pid, kLimit), std::optional<int>(1));
   EXPECT_EQ(ReadFile(dir.File("err")), "kelvane-cli: An attempt was made to access standard output past its end.\n");
+}
+
+// Reads fd until its writers have all closed it, within the limit.
+std::string ReadToEnd(int fd) {
+  std::string bytes;
+  char buffer[1 << 16];
+  const auto deadline = std::chrono::steady_clock::now() + kLimit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, 100) <= 0) {
+      continue;
+    }
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) {
+      break;
+    }
+    if (got > 0) {
+      bytes.append(buffer, static_cast<size_t>(got));
+    }
+  }
+  return bytes;
+}
+
+// Another program truncates a list file that kelvane-cli reads in place, in the middle of a run:
+// the run stops with the file error, and every byte it wrote is right.
+TEST(stalled_output_test, a_list_file_cut_short_during_a_run_is_a_file_error_and_no_wrong_byte) {
+  TempDir dir;
+  const std::string list = dir.File("list");
+  std::string lines, expected;
+  // Far more than the copies built ahead of a stalled output.
+  for (int i = 0; i < 2000000; ++i) {
+    lines += "name" + std::to_string(i) + "\n";
+    expected += "<name" + std::to_string(i) + ">\n";
+  }
+  WriteFile(list, lines);
+  for (const off_t cutTo : {off_t{0}, static_cast<off_t>(lines.size() - 100)}) {
+    SCOPED_TRACE(testing::Message() << "cut to " << cutTo);
+    WriteFile(list, lines);
+    const std::string fifo = dir.File("fifo");
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const std::string err = dir.File("err");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(::open("/dev/null", O_RDONLY), 0);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+      ExecCli({"--text", "<L>\n", "--var-file", "L=" + list, "--repeat", "2000000", "--output", fifo});
+    }
+    // Once the output is full, the list has been mapped and its first lines used, and the copies
+    // wait for the reader.
+    ASSERT_TRUE(WaitUntilFull(reader));
+    ASSERT_EQ(::truncate(list.c_str(), cutTo), 0);
+    ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
+    const std::string written = ReadToEnd(reader);
+    ::close(reader);
+    const std::optional<int> status = WaitWithin(pid, kLimit);
+    ASSERT_TRUE(status) << "still running long after the list was cut";
+    EXPECT_EQ(*status, 1);
+    EXPECT_EQ(ReadFile(err), "kelvane-cli: An attempt was made to access " + list + " past its end.\n");
+    EXPECT_LT(written.size(), expected.size());
+    EXPECT_EQ(written, expected.substr(0, written.size())) << "a wrong byte went out";
+  }
 }
 
 TEST(stalled_output_test, a_fifo_without_a_reader_is_not_found_and_nothing_waits) {

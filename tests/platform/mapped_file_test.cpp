@@ -2,6 +2,9 @@
 
 #include "platform/mapped_file.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +53,54 @@ TEST(mapped_file_test, a_missing_file_gives_the_file_error) {
   } catch (const FileException& error) {
     EXPECT_EQ(error.ErrorReport(), dir.File("absent") + " was not found.");
   }
+}
+
+// Another program cuts a list short while it is mapped: reading on must not end the process.
+TEST(mapped_file_test, a_file_cut_short_reads_as_zeros_past_its_new_end_and_says_so) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const struct {
+    const char* name;
+    size_t size, cutTo;
+  } cases[] = {
+      {"to nothing", 3 * static_cast<size_t>(page), 0},
+      {"to a page and a half", 5 * static_cast<size_t>(page) + 17, static_cast<size_t>(page) * 3 / 2},
+      {"within its last page", 2 * static_cast<size_t>(page) + 100, 2 * static_cast<size_t>(page) + 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    std::string content(c.size, 'x');
+    for (size_t i = 0; i < content.size(); ++i) {
+      content[i] = static_cast<char>('a' + i % 26);
+    }
+    test::WriteFile(dir.File("list"), content);
+    const auto file = MappedFile::Open(dir.File("list"));
+    ASSERT_EQ(file->bytes(), content);
+    EXPECT_FALSE(file->cutShort());
+    ASSERT_EQ(::truncate(dir.File("list").c_str(), static_cast<off_t>(c.cutTo)), 0);
+    const std::string after(file->bytes());  // reads every byte, past the new end too
+    EXPECT_TRUE(file->cutShort());
+    // What the file still holds reads as it did; the rest reads as zeros.
+    EXPECT_EQ(after.substr(0, c.cutTo), content.substr(0, c.cutTo));
+    EXPECT_EQ(after.substr(c.cutTo), std::string(c.size - c.cutTo, '\0'));
+  }
+}
+
+// Only the faults of list mappings are caught: any other bus error still ends the process.
+TEST(mapped_file_test, a_bus_error_outside_the_lists_still_ends_the_process) {
+  test::TempDir dir;
+  test::WriteFile(dir.File("list"), "keeps the guard installed\n");
+  const auto list = MappedFile::Open(dir.File("list"));
+  test::WriteFile(dir.File("other"), std::string(8192, 'o'));
+  EXPECT_EXIT(
+      {
+        const int fd = ::open(dir.File("other").c_str(), O_RDONLY);
+        auto* bytes = static_cast<volatile const char*>(::mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0));
+        ::ftruncate(::open(dir.File("other").c_str(), O_WRONLY), 0);
+        std::_Exit(bytes[4096] == 'o' ? 0 : 1);
+      },
+      testing::KilledBySignal(SIGBUS), "");
+  EXPECT_FALSE(list->cutShort());
 }
 
 TEST(mapped_file_test, same_file_follows_links_to_one_file) {
