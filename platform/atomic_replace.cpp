@@ -63,7 +63,7 @@ std::string ReplacementTempName(std::string_view fileName) {
   name += '.';
   for (size_t i = 0; i < kTempSuffixLength; ++i) {
     seed = seed * 6364136223846793005U + 1442695040888963407U;
-    name += kTempSuffixLetters[(seed >> 33) % kTempSuffixLetters.size()];
+    name += kTempSuffixLetters[static_cast<size_t>((seed >> 33) % kTempSuffixLetters.size())];
   }
   return name;
 }

@@ -223,14 +223,15 @@ class LineReader {
 // Hashes names as the registry compares them: without regard to the case of ASCII letters.
 struct NameHash {
   size_t operator()(std::string_view name) const {
-    size_t hash = 14695981039346656037U;
+    // 64-bit FNV-1a on every system, cut to size_t's width on 32-bit ones.
+    std::uint64_t hash = 14695981039346656037U;
     for (char c : name) {
       if (c >= 'a' && c <= 'z') {
         c = static_cast<char>(c - 'a' + 'A');
       }
       hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211U;
     }
-    return hash;
+    return static_cast<size_t>(hash);
   }
 };
 
