@@ -1,15 +1,18 @@
 #include "platform/reg_key.h"
 
+#include <utility>
+
 #include "platform/registry.h"
 
 namespace kelvane {
 
 namespace {
 
-// The values of a key's own section; none when only keys below it have sections.
-std::vector<RegValue> ValuesOf(const RegDocument& document, const std::string& subKey) {
-  const RegSection* section = FindRegSection(document, RegKeyPath(subKey));
-  return section != nullptr ? section->values : std::vector<RegValue>();
+// The values of a key's own section, none when only keys below it have sections, taken out of a
+// document that is not written back with them: a huge list is not held twice.
+std::vector<RegValue> TakeValuesOf(RegDocument& document, const std::string& subKey) {
+  RegSection* section = FindRegSection(document, RegKeyPath(subKey));
+  return section != nullptr ? std::move(section->values) : std::vector<RegValue>();
 }
 
 }  // namespace
@@ -21,7 +24,7 @@ std::optional<std::vector<RegValue>> ReadRegKeyValues(const std::string& subKey,
     if (ReadRegistryStore(RegistryFilePath(), document) != RegResult::Success || !RegKeyExists(document, subKey)) {
       return std::nullopt;
     }
-    return ValuesOf(document, subKey);
+    return TakeValuesOf(document, subKey);
   }
   // Creating takes the lock; another copy holding it too long is waited out, then the file is read
   // as it stands rather than the settings lost.
@@ -33,7 +36,8 @@ std::optional<std::vector<RegValue>> ReadRegKeyValues(const std::string& subKey,
                           document.sections.push_back({RegKeyPath(subKey), {}, {}});
                           changed = true;
                         }
-                        values = ValuesOf(document, subKey);
+                        // Written back only when the key was just made, and then it holds none.
+                        values = TakeValuesOf(document, subKey);
                         return changed;
                       });
   // What was read counts even when the new key could not be written.
