@@ -1,5 +1,7 @@
 #include "platform/internet_shortcut.h"
 
+#include <algorithm>
+
 #include "platform/atomic_replace.h"
 
 namespace kelvane {
@@ -41,14 +43,38 @@ bool WriteInternetShortcut(const std::string& path, std::string_view url) {
   return ReplaceFileAtomically(path, *bytes) == 0;
 }
 
+namespace {
+
+#ifdef _WIN32
+// Windows reads these in a name as a folder, a drive or a stream of another file, or a wildcard,
+// and takes no control characters.
+constexpr std::string_view kNotInName = "\\/:*?\"<>|";
+constexpr bool kControlsInNames = false;
+constexpr std::string_view kSeparators = "\\/";
+#else
+constexpr std::string_view kNotInName = "/";
+constexpr bool kControlsInNames = true;
+constexpr std::string_view kSeparators = "/";
+#endif
+
+// Whether name names a file of the folder itself, on this system.
+bool IsPlainName(const std::string& name) {
+  return name.find_first_of(kNotInName) == std::string::npos &&
+         (kControlsInNames ||
+          std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+}
+
+}  // namespace
+
 bool SaveInternetShortcut(std::string folder, std::string_view displayText, std::string_view url) {
-  if (folder.empty()) {
+  const std::string name = InternetShortcutName(displayText);
+  if (folder.empty() || !IsPlainName(name)) {
     return false;
   }
-  if (folder.back() != '/') {
+  if (kSeparators.find(folder.back()) == std::string_view::npos) {
     folder += '/';
   }
-  return WriteInternetShortcut(folder + InternetShortcutName(displayText) + ".URL", url);
+  return WriteInternetShortcut(folder + name + ".URL", url);
 }
 
 }  // namespace kelvane

@@ -19,8 +19,9 @@ std::optional<std::string> InternetShortcutBytes(std::string_view url);
 // file cannot hold, a path with NUL, a path or name too long for the replace, or a failed write.
 bool WriteInternetShortcut(const std::string& path, std::string_view url);
 
-// Saves the shortcut in folder, named after displayText; false, writing nothing, as above or for an
-// empty folder.
+// Saves the shortcut in folder, named after displayText; false, writing nothing, as above, for an
+// empty folder, or for a name that is no plain file name on this system (on Windows, one holding
+// \ : * ? " < > | or a control character).
 bool SaveInternetShortcut(std::string folder, std::string_view displayText, std::string_view url);
 
 }  // namespace kelvane
