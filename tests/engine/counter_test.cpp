@@ -100,6 +100,10 @@ TEST(counter_test, formats_follow_the_rules_we_chose) {
 
 // Every format that both we and printf accept must come out as printf writes it.
 TEST(counter_test, matches_printf_on_random_integer_formats) {
+#ifdef _WIN32
+  GTEST_SKIP() << "mingw-w64's printf departs from the C standard (' ' and '+' on unsigned conversions, "
+                  "\"%#.0o\" of 0 gives nothing); the counter is held to glibc's on Linux";
+#endif
   std::mt19937 random(20261207);
   const std::string flags = "-+ #0";
   const std::string letters = "diouxX";

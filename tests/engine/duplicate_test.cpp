@@ -1,10 +1,7 @@
 #include "engine/duplicate.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include "support/test_support.h"
 
@@ -27,7 +24,7 @@ class DuplicateTest : public ::testing::Test {
 
   TempDir dir;
   TempDir tmp;
-  test::ScopedEnv tmpdir{"TMPDIR", tmp.path().c_str()};
+  test::ScopedEnv tmpdir{test::kTempFolderVariable, tmp.path().c_str()};
   MemoryClipboard clipboard;
   RecordingMessageBox messages;
 };
@@ -56,7 +53,7 @@ TEST_F(DuplicateTest, file_modes) {
       {"without append the old contents are gone", true, 0, "ababab"},
   };
   for (const auto& c : cases) {
-    ::unlink(out.c_str());
+    std::filesystem::remove(test::PathOf(out));
     if (c.existing) {
       WriteFile(out, "old;");
     }
@@ -150,7 +147,9 @@ TEST_F(DuplicateTest, output_errors_give_the_report_and_no_success_message) {
       {dir.File("missing/out.txt"), dir.File("missing/out.txt") + " contains an invalid path."},
       {dir.path(), "Access to " + dir.path() + " was denied."},
       {dir.File("plain/out.txt"), dir.File("plain/out.txt") + " contains an invalid path."},
+#ifndef _WIN32  // Windows has no device that is always full
       {"/dev/full", "Disk full while accessing /dev/full."},
+#endif
   };
   for (const auto& c : cases) {
     messages.shown.clear();
@@ -163,19 +162,20 @@ TEST_F(DuplicateTest, output_errors_give_the_report_and_no_success_message) {
 TEST_F(DuplicateTest, a_locked_output_keeps_its_bytes) {
   const std::string out = dir.File("held.txt");
   WriteFile(out, "precious");
-  const int other = ::open(out.c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(other, LOCK_EX), 0);
-  EXPECT_EQ(Run({"x", out, 0, 3, {}, {}}), RunOutcome::Failed);
-  ::close(other);
+  {
+    const test::HeldFile other(out);
+    EXPECT_EQ(Run({"x", out, 0, 3, {}, {}}), RunOutcome::Failed);
+  }
   EXPECT_EQ(messages.texts(), std::vector<std::string>{"A sharing violation occurred while accessing " + out + "."});
   EXPECT_EQ(ReadFile(out), "precious");
 }
 
 TEST_F(DuplicateTest, clipboard_run_with_an_unusable_temporary_folder_is_reported_once) {
   clipboard.formats["text/plain"] = "keep me";
-  test::ScopedEnv missing("TMPDIR", dir.File("gone").c_str());
+  test::ScopedEnv missing(test::kTempFolderVariable, dir.File("gone").c_str());
   EXPECT_EQ(Run({"x", "", 1, 2, {}, {}}), RunOutcome::Failed);
-  EXPECT_EQ(messages.texts(), std::vector<std::string>{dir.File("gone") + "/KVXXXXXX.tmp contains an invalid path."});
+  EXPECT_EQ(messages.texts(),
+            std::vector<std::string>{test::TempFilePattern(dir.File("gone")) + " contains an invalid path."});
   EXPECT_EQ(clipboard.formats.at("text/plain"), "keep me");
 }
 

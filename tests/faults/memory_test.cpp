@@ -23,7 +23,7 @@ TEST(memory_fault_test, a_clipboard_result_larger_than_memory_is_refused_before_
     GTEST_SKIP() << "this system does not say how much memory it has";
   }
   TempDir tmp;
-  const ScopedEnv tmpdir("TMPDIR", tmp.path().c_str());
+  const ScopedEnv tmpdir(test::kTempFolderVariable, tmp.path().c_str());
   // 1 MiB a copy, two thousand million copies: far beyond any machine, and far beyond any disk
   // the run could fill first if it started writing.
   const std::string block(1 << 20, 'x');

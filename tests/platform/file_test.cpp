@@ -1,12 +1,11 @@
+// File behaviour that holds on every system.
 #include "platform/file.h"
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "platform/file_error.h"
 #include "support/test_support.h"
@@ -73,7 +72,6 @@ TEST(file_error_test, errno_maps_to_causes) {
       {EROFS, "x", FileCause::AccessDenied},
       {EISDIR, "x", FileCause::AccessDenied},
       {ENOSPC, "x", FileCause::DiskFull},
-      {EDQUOT, "x", FileCause::DiskFull},
       {EWOULDBLOCK, "x", FileCause::SharingViolation},
       {EIO, "x", FileCause::HardIO},
       {ENXIO, "fifo", FileCause::FileNotFound},  // a FIFO with no reader
@@ -119,39 +117,6 @@ TEST(file_test, opening_errors_give_the_standard_reports) {
   EXPECT_EQ(ReportOf([&] { File::Open(dir.File("absent.txt"), File::Mode::Read); }),
             dir.File("absent.txt") + " was not found.");
   EXPECT_EQ(ReportOf([&] { File::Open("", File::Mode::CreateWrite); }), "an unnamed file contains an invalid path.");
-  EXPECT_EQ(ReportOf([&] { File::Open("/proc/version/x", File::Mode::CreateWrite); }),
-            "/proc/version/x contains an invalid path.");
-}
-
-TEST(file_test, a_locked_file_is_a_sharing_violation_and_keeps_its_bytes) {
-  TempDir dir;
-  const std::string path = dir.File("held.txt");
-  WriteFile(path, "someone else's");
-  const int other = ::open(path.c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(other, LOCK_EX), 0);
-  EXPECT_EQ(ReportOf([&] { File::Open(path, File::Mode::CreateWrite); }),
-            "A sharing violation occurred while accessing " + path + ".");
-  EXPECT_EQ(ReportOf([&] { File::Open(path, File::Mode::Read); }),
-            "A sharing violation occurred while accessing " + path + ".");
-  ::close(other);
-  EXPECT_EQ(ReadFile(path), "someone else's");
-}
-
-TEST(file_test, devices_are_shared_between_openers) {
-  File first = File::Open("/dev/null", File::Mode::CreateWrite);
-  File second = File::Open("/dev/null", File::Mode::CreateWrite);
-  first.Write("a");
-  second.Write("b");
-  EXPECT_NO_THROW(first.Close());
-  EXPECT_NO_THROW(second.Close());
-}
-
-TEST(file_test, disk_full_surfaces_at_close_at_the_latest) {
-  File file = File::Open("/dev/full", File::Mode::CreateWrite);
-  file.Write("a few bytes that sit in the buffer");
-  EXPECT_EQ(ReportOf([&] { file.Close(); }), "Disk full while accessing /dev/full.");
-  EXPECT_FALSE(file.IsOpen());
-  EXPECT_NO_THROW(file.Close());
 }
 
 TEST(file_test, large_writes_arrive_whole_and_in_order) {
@@ -172,35 +137,114 @@ TEST(file_test, large_writes_arrive_whole_and_in_order) {
   EXPECT_EQ(ReadFile(path), expected);
 }
 
-TEST(temp_file_test, private_nameless_and_gone_when_closed) {
+constexpr File::Mode kAllModes[] = {File::Mode::CreateWrite, File::Mode::OpenWrite, File::Mode::CreateReadWrite,
+                                    File::Mode::Read};
+
+TEST(file_test, a_file_held_without_sharing_is_a_sharing_violation_and_keeps_its_bytes) {
   TempDir dir;
-  test::ScopedEnv tmpdir("TMPDIR", dir.path().c_str());
-  File file = File::CreateTemp();
-  EXPECT_EQ(file.path(), dir.path() + "/KVXXXXXX.tmp");
-  // Nothing in the folder carries the file, so nobody can swap or reopen it by name.
-  EXPECT_TRUE(test::ListDir(dir.path()).empty());
-  file.Write("kept until closed");
-  file.SeekToStart();
-  EXPECT_EQ(file.ReadAll(), "kept until closed");
-  file.Close();
-  EXPECT_TRUE(test::ListDir(dir.path()).empty());
+  const std::string path = dir.File("held.txt");
+  for (const File::Mode mode : kAllModes) {
+    WriteFile(path, "someone else's");
+    {
+      const test::HeldFile other(path);
+      EXPECT_EQ(ReportOf([&] { File::Open(path, mode); }), "A sharing violation occurred while accessing " + path + ".")
+          << static_cast<int>(mode);
+    }
+    EXPECT_EQ(ReadFile(path), "someone else's") << static_cast<int>(mode);
+  }
 }
 
-TEST(temp_file_test, missing_or_unusable_folder_is_reported) {
+TEST(file_test, a_second_opener_of_an_output_file_gets_a_sharing_violation) {
   TempDir dir;
-  WriteFile(dir.File("plain"), "");
+  const std::string path = dir.File("out.txt");
   const struct {
-    std::string tmpdir;
-    std::string report;
+    File::Mode first;
+    File::Mode second;
+    bool shared;
   } cases[] = {
-      {dir.File("missing"), dir.File("missing") + "/KVXXXXXX.tmp contains an invalid path."},
-      {dir.File("plain"), dir.File("plain") + "/KVXXXXXX.tmp contains an invalid path."},
-      {"/proc", "/proc/KVXXXXXX.tmp was not found."},  // the folder refuses new files
+      {File::Mode::CreateWrite, File::Mode::CreateWrite, false},
+      {File::Mode::CreateWrite, File::Mode::Read, false},
+      {File::Mode::OpenWrite, File::Mode::OpenWrite, false},
+      {File::Mode::CreateReadWrite, File::Mode::Read, false},
+      {File::Mode::Read, File::Mode::CreateWrite, false},
+      {File::Mode::Read, File::Mode::OpenWrite, false},
+      {File::Mode::Read, File::Mode::Read, true},  // readers share with readers
   };
   for (const auto& c : cases) {
-    test::ScopedEnv tmpdir("TMPDIR", c.tmpdir.c_str());
-    EXPECT_EQ(ReportOf([] { File::CreateTemp(); }), c.report);
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.first) << " then " << static_cast<int>(c.second));
+    WriteFile(path, "first");
+    File first = File::Open(path, c.first);
+    if (c.shared) {
+      EXPECT_NO_THROW(File::Open(path, c.second).Close());
+    } else {
+      EXPECT_EQ(ReportOf([&] { File::Open(path, c.second); }),
+                "A sharing violation occurred while accessing " + path + ".");
+    }
+    first.Close();
+    // Free again once the first opener is done.
+    EXPECT_NO_THROW(File::Open(path, c.second).Close());
   }
+}
+
+TEST(file_test, faults_a_user_can_make_give_the_standard_reports) {
+  TempDir dir;
+  const struct {
+    std::string path;
+    File::Mode mode;
+    std::string report;
+  } cases[] = {
+      {dir.File("no folder/out.txt"), File::Mode::CreateWrite,
+       dir.File("no folder/out.txt") + " contains an invalid path."},
+      {dir.File("no folder/in.txt"), File::Mode::Read, dir.File("no folder/in.txt") + " contains an invalid path."},
+      {dir.File("absent.txt"), File::Mode::OpenWrite, dir.File("absent.txt") + " was not found."},
+      {dir.path(), File::Mode::CreateWrite, "Access to " + dir.path() + " was denied."},
+      {dir.path(), File::Mode::OpenWrite, "Access to " + dir.path() + " was denied."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReportOf([&] { File::Open(c.path, c.mode); }), c.report) << c.path;
+  }
+}
+
+TEST(file_test, a_read_only_file_is_access_denied_and_kept) {
+  TempDir dir;
+  const std::string path = dir.File("read-only.txt");
+  WriteFile(path, "kept");
+  namespace fs = std::filesystem;
+  fs::permissions(test::PathOf(path), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  if (std::ofstream(test::PathOf(path), std::ios::app).is_open()) {
+    GTEST_SKIP() << "this user may write to read-only files (root on POSIX, and Wine run by root)";
+  }
+  for (const File::Mode mode : {File::Mode::CreateWrite, File::Mode::OpenWrite, File::Mode::CreateReadWrite}) {
+    EXPECT_EQ(ReportOf([&] { File::Open(path, mode); }), "Access to " + path + " was denied.")
+        << static_cast<int>(mode);
+  }
+  EXPECT_EQ(ReadFile(path), "kept");
+  fs::permissions(test::PathOf(path), fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST(file_test, a_file_name_beyond_ascii_round_trips) {
+  TempDir dir;
+  const std::u8string name = u8"Grüße Ωμέγα 日本 \U0001F600.txt";
+  const std::string path = dir.File(std::string(name.begin(), name.end()));
+  File out = File::Open(path, File::Mode::CreateWrite);
+  out.Write("bytes\r\n");
+  out.Close();
+  // The system holds the name itself, not a mangled one: on Windows the UTF-16 name.
+  std::vector<std::filesystem::path> names;
+  for (const auto& entry : std::filesystem::directory_iterator(test::PathOf(dir.path()))) {
+    names.push_back(entry.path().filename());
+  }
+  EXPECT_EQ(names, std::vector<std::filesystem::path>{std::filesystem::path(name)});
+  EXPECT_TRUE(File::Exists(path));
+  File in = File::Open(path, File::Mode::Read);
+  EXPECT_EQ(in.ReadAll(), "bytes\r\n");
+  in.Close();
+  File appended = File::Open(path, File::Mode::OpenWrite);
+  appended.SeekToEnd();
+  appended.Write("more");
+  appended.Close();
+  EXPECT_EQ(ReadFile(path), "bytes\r\nmore");
 }
 
 }  // namespace

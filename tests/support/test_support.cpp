@@ -29,6 +29,16 @@ std::vector<std::string> RecordingMessageBox::texts() const {
   return result;
 }
 
+// The library's narrow strings are the ANSI code page on Windows, so paths go through UTF-8 text.
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
 TempDir::TempDir() {
   // create_directory is false for a folder that exists already, so a name taken by another test is
   // never shared.
@@ -38,7 +48,7 @@ TempDir::TempDir() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto name = "kelvane-test-" + std::to_string(random() % 1000000000u);
     if (std::filesystem::create_directory(base / name)) {
-      path_ = (base / name).generic_string();
+      path_ = Utf8(base / name);
       return;
     }
   }
@@ -47,31 +57,31 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::remove_all(PathOf(path_), ignored);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
 bool Exists(const std::string& path) {
   std::error_code error;
-  return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
+  return std::filesystem::symlink_status(PathOf(path), error).type() != std::filesystem::file_type::not_found && !error;
 }
 
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(PathOf(path), error)) {
+    names.push_back(Utf8(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;

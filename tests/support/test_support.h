@@ -1,7 +1,9 @@
 // Fakes and helpers for the core's tests.
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,10 @@ class TempDir {
   std::string path_;
 };
 
+// A UTF-8 path, as the program holds it, for the standard library, and back (with '/' separators).
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8(const std::filesystem::path& path);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
@@ -80,6 +86,24 @@ StartedCli StartCli(const std::vector<std::string>& args, const std::string& inp
 // Waits for the program to end and returns its exit status.
 int WaitForCli(const StartedCli& cli);
 #endif
+
+// The variable that names the temporary folder: TMPDIR on POSIX, TMP on Windows.
+extern const char* const kTempFolderVariable;
+// The name error reports give the temporary file in folder when it cannot be made there.
+std::string TempFilePattern(const std::string& folder);
+
+// Another program holding a file without sharing it: an exclusive flock on POSIX, a handle opened
+// with share mode 0 on Windows. Fails the test when the file cannot be held.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+ private:
+  std::intptr_t handle_;
+};
 
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
