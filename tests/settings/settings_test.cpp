@@ -38,8 +38,8 @@ class settings_test : public testing::Test {
 };
 
 TEST_F(settings_test, first_start_gives_the_defaults_and_creates_only_the_empty_key) {
-  EXPECT_EQ(ReadRegKeyValues(kKey, false), std::nullopt);
   EXPECT_FALSE(HasSavedSettings());
+  EXPECT_EQ(ReadRegKeyValues(kKey, false), std::nullopt);  // looking created nothing
   EXPECT_EQ(Loaded(), Job{});
   EXPECT_EQ(ReadRegKeyValues(kKey, false), std::vector<RegValue>{});
   EXPECT_FALSE(HasSavedSettings());
