@@ -16,7 +16,13 @@ std::int64_t ClipboardToString(Clipboard& clipboard, std::string& text, int mode
   if (!clipboard.Open()) {
     return 0;
   }
-  std::optional<std::string> block = clipboard.TextBlock();
+  std::optional<std::string> block;
+  try {
+    block = clipboard.TextBlock();
+  } catch (...) {
+    clipboard.Close();  // never left open to every other program while the error goes up
+    throw;
+  }
   clipboard.Close();
   if (!block) {
     return 0;

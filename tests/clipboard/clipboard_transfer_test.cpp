@@ -5,6 +5,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "support/test_support.h"
@@ -31,6 +32,17 @@ TEST(clipboard_to_string_test, text_up_to_nul_or_the_whole_block) {
   EXPECT_EQ(text, "abc");
   EXPECT_EQ(ClipboardToString(clipboard, text, 0), 8);
   EXPECT_EQ(text, std::string("abc\0def\0", 8));
+  EXPECT_EQ(clipboard.openCount, 0);
+}
+
+TEST(clipboard_to_string_test, running_out_of_memory_closes_the_clipboard_and_goes_to_the_caller) {
+  class HugeTextClipboard : public MemoryClipboard {
+   public:
+    std::optional<std::string> TextBlock() override { throw std::bad_alloc(); }
+  } clipboard;
+  std::string text = "untouched";
+  EXPECT_THROW(ClipboardToString(clipboard, text, kTextToFirstNul), std::bad_alloc);
+  EXPECT_EQ(text, "untouched");
   EXPECT_EQ(clipboard.openCount, 0);
 }
 
