@@ -68,6 +68,11 @@ def run_document(name, blocks, cli_dir):
 def main():
     cli, readme, man = sys.argv[1:4]
     cli_dir = os.path.dirname(os.path.abspath(cli))
+    # A program this machine cannot run (32-bit Windows code, say) is skipped with the reason.
+    probe = subprocess.run([cli, "--version"], capture_output=True, text=True)
+    if probe.returncode == 77:
+        print(probe.stderr.strip() or "skipped: the program cannot run here", file=sys.stderr)
+        return 77
     with open(readme, encoding="utf-8") as f:
         readme_text = f.read()
     with open(man, encoding="utf-8") as f:
