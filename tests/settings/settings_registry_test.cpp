@@ -181,6 +181,21 @@ TEST_F(settings_registry_test, the_two_lists_are_paired_whatever_another_program
   }
 }
 
+TEST_F(settings_registry_test, a_window_size_alone_is_no_saved_job) {
+  // What the window leaves with no job saved: kelvane-cli --saved must still say there is none.
+  Put(L"Window Size", {REG_SZ, Utf16Bytes(u"800x600\0"s)});
+  EXPECT_FALSE(HasSavedSettings());
+  Job job;
+  WindowSize window{1, 2};
+  LoadSettings(job, window);
+  EXPECT_EQ(window, (WindowSize{1, 2}));  // not a DWORD: the default stays
+  Put(L"Window Size", {REG_DWORD, Dword(640 | (480u << 16))});
+  EXPECT_FALSE(HasSavedSettings());
+  LoadSettings(job, window);
+  EXPECT_EQ(window, (WindowSize{640, 480}));
+  EXPECT_EQ(job, Job{});
+}
+
 TEST_F(settings_registry_test, bytes_that_are_not_utf8_are_stored_as_replacement_characters) {
   // UTF-16 has no form for them; the user's own typing, always UTF-8 here, never has them.
   ASSERT_TRUE(SaveSettings(Job{"a\xFFz", "", 0, 1, {}, {}}));
