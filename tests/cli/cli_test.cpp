@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -384,35 +381,6 @@ TEST(cli_test, a_list_file_with_the_wrong_line_count_is_refused) {
   EXPECT_EQ(r.err, "kelvane-cli: Variable <L> has 3 lines and the repeat value is 2.  Please correct.\n");
 }
 
-namespace {
-
-// A path given as UTF-8, as the tests hold every path, for the standard library's file calls.
-std::filesystem::path Utf8Path(const std::string& path) {
-  return std::filesystem::path(std::u8string(path.begin(), path.end()));
-}
-
-std::string ReadUtf8Named(const std::string& path) {
-  std::ifstream in(Utf8Path(path), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteUtf8Named(const std::string& path, const std::string& bytes) {
-  std::ofstream(Utf8Path(path), std::ios::binary) << bytes;
-}
-
-// The names in a folder, in UTF-8.
-std::vector<std::string> Utf8Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(Utf8Path(folder))) {
-    const std::u8string name = entry.path().filename().u8string();
-    names.emplace_back(name.begin(), name.end());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-}  // namespace
-
 // Line ends are bytes like any other: none is added, doubled or dropped, wherever the copies go, and
 // standard input is read as bytes too (a Ctrl+Z is no end of file).
 TEST(cli_test, line_ends_reach_the_output_as_they_are) {
@@ -492,21 +460,21 @@ TEST(cli_test, paths_beyond_ascii_work_for_every_file) {
   const std::string folder = dir.File(
       "\xC3\x9C"
       "ber \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x98\x80");
-  std::filesystem::create_directory(Utf8Path(folder));
+  std::filesystem::create_directory(kelvane::test::PathOf(folder));
   const std::string block = folder +
                             "/bl\xC3\xB6"
                             "ck.txt";
   const std::string values = folder + "/v\xC3\xA4lues \xCE\xA9.txt";
   const std::string out = folder + "/\xC3\xB6ut \xF0\x9F\x98\x80.txt";
-  WriteUtf8Named(block, "<V>;");
-  WriteUtf8Named(values, "\xC3\xA9t\xC3\xA9\r\nhiver\r\n");
+  WriteFile(block, "<V>;");
+  WriteFile(values, "\xC3\xA9t\xC3\xA9\r\nhiver\r\n");
   CliResult r = RunCli({"--text-file", block, "--repeat", "2", "--var-file", "<v>=" + values, "--output", out});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadUtf8Named(out), "\xC3\xA9t\xC3\xA9;hiver;");
+  EXPECT_EQ(ReadFile(out), "\xC3\xA9t\xC3\xA9;hiver;");
   r = RunCli({"--text", "+", "--output", out, "--append"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadUtf8Named(out), "\xC3\xA9t\xC3\xA9;hiver;+");
-  EXPECT_EQ(Utf8Names(folder),
+  EXPECT_EQ(ReadFile(out), "\xC3\xA9t\xC3\xA9;hiver;+");
+  EXPECT_EQ(kelvane::test::ListDir(folder),
             (std::vector<std::string>{"bl\xC3\xB6"
                                       "ck.txt",
                                       "v\xC3\xA4lues \xCE\xA9.txt", "\xC3\xB6ut \xF0\x9F\x98\x80.txt"}));
