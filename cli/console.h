@@ -30,6 +30,9 @@ const std::atomic<bool>& StopRequested();
 // The exit status of a stopped run, as a shell reports a program that a signal ended: 130 for an
 // interrupt (any console event on Windows), 143 for SIGTERM.
 int StoppedStatus();
+// The end of --help's lines on exit statuses: which statuses a stopped run gives here, and why.
+std::string_view StoppedStatusHelp();
+
 // Whether, after the stop, the terminal's current line holds something a message must not run
 // into: the "^C" a POSIX terminal echoes for Ctrl+C; on Windows, which echoes nothing, copies
 // written to the console that did not end their line.

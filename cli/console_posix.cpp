@@ -62,6 +62,10 @@ int StoppedStatus() {
   return 128 + stopSignal.load();
 }
 
+std::string_view StoppedStatusHelp() {
+  return "130 or 143 when\ninterrupted or terminated (the output then holds whole copies only).\n";
+}
+
 bool InterruptLeftALine() {
   return stopSignal.load() == SIGINT && ::isatty(STDERR_FILENO) == 1;
 }

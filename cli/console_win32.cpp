@@ -130,6 +130,11 @@ int StoppedStatus() {
   return 130;
 }
 
+std::string_view StoppedStatusHelp() {
+  return "130 when stopped\nby Ctrl+C, Ctrl+Break or closing the console (the output then holds\nwhole copies "
+         "only).\n";
+}
+
 bool InterruptLeftALine() {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   return stopRequested.load() && ::GetConsoleScreenBufferInfo(StandardHandle(stderr), &info) != 0 &&

@@ -270,8 +270,8 @@ std::string HelpText() {
   }
   help += kept +
           "a saved job without an output file writes to standard output.\n\n"
-          "Exit status: 0 done, 1 a file error, 2 invalid input, 130 or 143 when\n"
-          "interrupted or terminated (the output then holds whole copies only).\n";
+          "Exit status: 0 done, 1 a file error, 2 invalid input, " +
+          std::string(StoppedStatusHelp());
   return help;
 }
 
