@@ -20,9 +20,6 @@ namespace kelvane {
 
 namespace {
 
-// Large enough that writing a huge job costs few system calls, small enough to be harmless.
-constexpr size_t kBufferSize = size_t{1} << 20;
-
 void CloseQuietly(int fd) {
   if (fd >= 0) {
     ::close(fd);
@@ -188,37 +185,6 @@ void File::WriteOut(std::string_view data) {
     }
     ThrowFileError(error, path_);
   }
-}
-
-void File::Write(std::string_view data) {
-  if (fd_ < 0) {
-    ThrowFileError(EBADF, path_);
-  }
-  bytesWritten_ += data.size();
-  if (buffer_.size() + data.size() <= kBufferSize) {
-    if (buffer_.capacity() < kBufferSize) {
-      buffer_.reserve(kBufferSize);
-    }
-    buffer_.append(data);
-    return;
-  }
-  Flush();
-  if (data.size() >= kBufferSize) {
-    WriteOut(data);
-  } else {
-    buffer_.append(data);
-  }
-}
-
-void File::Flush() {
-  if (buffer_.empty()) {
-    return;
-  }
-  // The buffer is dropped even when the write fails, so the failure is reported once.
-  std::string pending;
-  pending.swap(buffer_);
-  buffer_.reserve(kBufferSize);
-  WriteOut(pending);
 }
 
 void File::SeekToEnd() {

@@ -17,8 +17,8 @@ namespace kelvane {
 
 namespace {
 
-// Large enough that writing a huge job costs few system calls, small enough to be harmless.
-constexpr size_t kBufferSize = size_t{1} << 20;
+// What ReadAll() reads at a time from something that does not tell its size.
+constexpr size_t kReadPiece = size_t{1} << 20;
 
 HANDLE AsHandle(NativeFile file) {
   return static_cast<HANDLE>(file);
@@ -183,37 +183,6 @@ void File::WriteOut(std::string_view data) {
   }
 }
 
-void File::Write(std::string_view data) {
-  if (fd_ == kNoNativeFile) {
-    ThrowWindowsError(ERROR_INVALID_HANDLE, path_);
-  }
-  bytesWritten_ += data.size();
-  if (buffer_.size() + data.size() <= kBufferSize) {
-    if (buffer_.capacity() < kBufferSize) {
-      buffer_.reserve(kBufferSize);
-    }
-    buffer_.append(data);
-    return;
-  }
-  Flush();
-  if (data.size() >= kBufferSize) {
-    WriteOut(data);
-  } else {
-    buffer_.append(data);
-  }
-}
-
-void File::Flush() {
-  if (buffer_.empty()) {
-    return;
-  }
-  // The buffer is dropped even when the write fails, so the failure is reported once.
-  std::string pending;
-  pending.swap(buffer_);
-  buffer_.reserve(kBufferSize);
-  WriteOut(pending);
-}
-
 void File::SeekToEnd() {
   Flush();
   Seek(fd_, FILE_END, path_);
@@ -270,8 +239,8 @@ std::string File::ReadAll() {
   // Read straight into the string; a final read of 0 bytes finds the end.
   size_t used = 0;
   for (;;) {
-    if (data.size() - used < kBufferSize / 16) {
-      data.resize(std::max(data.capacity(), used + kBufferSize));
+    if (data.size() - used < kReadPiece / 16) {
+      data.resize(std::max(data.capacity(), used + kReadPiece));
     }
     const size_t got = Read(data.data() + used, data.size() - used);
     if (got == 0) {
