@@ -14,19 +14,9 @@ namespace kelvane {
 namespace {
 
 using test::ReadFile;
+using test::ReportOf;
 using test::TempDir;
 using test::WriteFile;
-
-// Runs f, which must throw a FileException, and returns its report.
-template <typename F>
-std::string ReportOf(F f) {
-  try {
-    f();
-  } catch (const FileException& error) {
-    return error.ErrorReport();
-  }
-  return "(no error)";
-}
 
 TEST(file_error_test, report_text_by_cause_names_the_file) {
   const struct {

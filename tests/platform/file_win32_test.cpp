@@ -19,17 +19,8 @@
 namespace kelvane {
 namespace {
 
+using test::ReportOf;
 using test::TempDir;
-
-template <typename F>
-std::string ReportOf(F f) {
-  try {
-    f();
-  } catch (const FileException& error) {
-    return error.ErrorReport();
-  }
-  return "(no error)";
-}
 
 TEST(file_error_win32_test, system_errors_map_to_causes) {
   const struct {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_error.h"
 #include "platform/message_box.h"
 
 namespace kelvane::test {
@@ -47,6 +48,17 @@ class TempDir {
 // A UTF-8 path, as the program holds it, for the standard library, and back (with '/' separators).
 std::filesystem::path PathOf(const std::string& utf8);
 std::string Utf8(const std::filesystem::path& path);
+
+// Runs f, which must throw a FileException, and returns its report; "(no error)" when it does not.
+template <typename F>
+std::string ReportOf(F f) {
+  try {
+    f();
+  } catch (const FileException& error) {
+    return error.ErrorReport();
+  }
+  return "(no error)";
+}
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
