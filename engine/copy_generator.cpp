@@ -55,7 +55,7 @@ CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : bl
     Variable& v = variables_[j];
     v.tag = job.tags[j];
     v.upperTag = UpperCase(v.tag);
-    v.tagFirstByte = ByteMask(std::string_view(v.upperTag).substr(0, 1));
+    v.tagFirstByte = UpperByteMask(std::string_view(v.upperTag).substr(0, 1));
     v.text = ValueText(job, j);
     v.list = j < job.valueLists.size() ? job.valueLists[j].get() : nullptr;
     // Every later look at the text starts from this one pass over it.
@@ -165,10 +165,17 @@ std::string_view CopyGenerator::UpperValue(Variable& v) {
   if (v.upperFor != copyIndex_) {
     v.upperCurrent.assign(v.current);
     UpperCaseInPlace(v.upperCurrent);
-    v.upperMask = ByteMask(v.upperCurrent);
     v.upperFor = copyIndex_;
   }
   return v.upperCurrent;
+}
+
+std::uint64_t CopyGenerator::UpperMask(Variable& v) {
+  if (v.maskFor != copyIndex_) {
+    v.upperMask = UpperByteMask(v.current);
+    v.maskFor = copyIndex_;
+  }
+  return v.upperMask;
 }
 
 bool CopyGenerator::SearchAndReplace(std::string& text, std::string& upper, Variable& v, bool keepUpper) {
@@ -230,36 +237,42 @@ void CopyGenerator::BuildBySearching() {
 // layout is valid UTF-8 throughout, so the window is upper-cased piece by piece.
 void CopyGenerator::BuildSegment(Segment& segment) {
   segment.text.clear();
-  segment.upper.clear();
-  std::uint64_t mask = 0;
+  // A window with one tag is searched for it straight away: the mask would cost about as much.
+  const bool filtered = segment.tags.size() > 1;
+  std::uint64_t mask = filtered ? 0 : ~std::uint64_t{0};
   for (size_t p = 0; p < segment.pieces.size(); ++p) {
     const Piece& piece = segment.pieces[p];
     if (piece.segment >= 0) {
       const Segment& inner = segments_[static_cast<size_t>(piece.segment)];
       segment.text.append(inner.text);
-      segment.upper.append(inner.upper);
       mask |= inner.mask;
     } else if (piece.variable >= 0) {
       Variable& v = variables_[static_cast<size_t>(piece.variable)];
       segment.text.append(v.current);
-      segment.upper.append(UpperValue(v));
-      mask |= v.upperMask;
+      mask |= filtered ? UpperMask(v) : 0;
     } else {
       segment.text.append(piece.text);
-      segment.upper.append(segment.upperLiterals[p]);
       mask |= segment.literalMasks[p];
     }
   }
-  // Most windows meet most of their tags in few copies: a tag whose first byte the window lacks is
-  // passed over without a search. A segment that a later one holds keeps its upper-cased text.
-  for (size_t t = 0; t < segment.tags.size(); ++t) {
-    Variable& v = variables_[static_cast<size_t>(segment.tags[t])];
-    if ((mask & v.tagFirstByte) == 0) {
-      continue;
-    }
-    if (SearchAndReplace(segment.text, segment.upper, v, t + 1 < segment.tags.size() || segment.nested)) {
-      UpperValue(v);
-      mask |= v.upperMask;
+  // Most windows meet their tags in few copies: a tag whose first byte the window lacks is passed
+  // over without upper-casing or searching anything.
+  if ((mask & segment.anyTagFirstByte) != 0) {
+    bool upperValid = false;
+    for (size_t t = 0; t < segment.tags.size(); ++t) {
+      if ((mask & segment.tagFirstBytes[t]) == 0) {
+        continue;
+      }
+      if (!upperValid) {
+        segment.upper.assign(segment.text);
+        UpperCaseInPlace(segment.upper);
+        upperValid = true;
+      }
+      Variable& v = variables_[static_cast<size_t>(segment.tags[t])];
+      if (SearchAndReplace(segment.text, segment.upper, v, false)) {
+        mask |= filtered ? UpperMask(v) : 0;
+        upperValid = false;
+      }
     }
   }
   segment.mask = mask;
@@ -277,8 +290,8 @@ size_t CopyGenerator::PrepareNextCopy() {
     AdvanceLine(v);
   }
   // Earlier segments first: a later one may hold them.
-  for (Segment& segment : segments_) {
-    BuildSegment(segment);
+  for (const int segment : builtSegments_) {
+    BuildSegment(segments_[static_cast<size_t>(segment)]);
   }
   size_t size = literalSize_;
   for (const std::string_view* text : varying_) {

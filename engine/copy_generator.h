@@ -13,12 +13,18 @@
 
 namespace kelvane {
 
-// A rough set of the bytes in text: bit b & 63 for each byte b. A tag whose first byte's bit is
-// missing cannot be in the text.
-inline std::uint64_t ByteMask(std::string_view text) {
+// A rough set of the bytes of text once upper-cased: bit b & 63 for each byte b, ASCII letters
+// counted as capitals, and every bit for a text beyond ASCII. A tag whose first byte's bit is
+// missing cannot be in the upper-cased text.
+inline std::uint64_t UpperByteMask(std::string_view text) {
   std::uint64_t mask = 0;
   for (const char c : text) {
-    mask |= std::uint64_t{1} << (static_cast<unsigned char>(c) & 63);
+    auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) {
+      return ~std::uint64_t{0};
+    }
+    byte = byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
+    mask |= std::uint64_t{1} << (byte & 63);
   }
   return mask;
 }
@@ -47,7 +53,7 @@ class CopyGenerator {
   // each whole copy for every tag.
   [[nodiscard]] bool usesLayout() const { return usesLayout_; }
   // How many windows of the layout are searched in each copy, where values may meet later tags.
-  [[nodiscard]] size_t searchedWindows() const { return segments_.size(); }
+  [[nodiscard]] size_t searchedWindows() const { return builtSegments_.size(); }
   // At least how many bytes copies 0 to repeatCount - 1 take together, worked out from the layout
   // without making them (counters count as empty); nothing when there is no layout.
   [[nodiscard]] std::optional<std::uint64_t> LeastTotalSize(std::int32_t repeatCount) const;
@@ -68,9 +74,10 @@ class CopyGenerator {
     std::string formatted;            // a counter's text for this copy
     std::string_view current;         // this copy's value: a line of text, or formatted
     std::string upperCurrent;         // the value upper-cased, once a window needs it
-    std::uint64_t upperMask = 0;      // the bytes upperCurrent holds, as ByteMask() gives them
+    std::uint64_t upperMask = 0;      // UpperByteMask() of this copy's value
     std::int32_t upperFor = -1;       // the copy upperCurrent is for
-    std::uint64_t tagFirstByte = 0;   // the first byte of upperTag, as ByteMask() gives it
+    std::int32_t maskFor = -1;        // the copy upperMask is for
+    std::uint64_t tagFirstByte = 0;   // UpperByteMask() of the tag's first byte
     bool anyCounterLine = true;       // whether a line of a multi-line text can be a counter
     const ValueList* list = nullptr;  // the list file holding the text, if any
     size_t released = 0;              // the list's bytes before this are given back
@@ -91,15 +98,15 @@ class CopyGenerator {
   // A window of the layout where values may form or break later tags: each copy, its pieces are
   // joined and then searched for its tags in turn, as in a whole copy.
   struct Segment {
-    std::vector<Piece> pieces;                // may hold earlier segments
-    std::vector<std::string> upperLiterals;   // each literal piece upper-cased, at the same index
-    std::vector<std::uint64_t> literalMasks;  // and the bytes it holds, as ByteMask() gives them
-    std::vector<int> tags;                    // the variables whose tags are searched, in list order
-    ByteSet possibleBytes{};                  // every upper-cased byte the window's text can hold
-    std::string text, upper;                  // this copy's text, and upper-cased
-    std::string_view view;                    // text, for the layout to point at
-    std::uint64_t mask = 0;                   // at least the bytes of upper, as ByteMask() gives them
-    bool nested = false;                      // whether a later segment holds this one
+    std::vector<Piece> pieces;                 // may hold earlier segments
+    std::vector<std::uint64_t> literalMasks;   // UpperByteMask() of each literal piece, at its index
+    std::vector<std::uint64_t> tagFirstBytes;  // UpperByteMask() of each tag's first byte
+    std::uint64_t anyTagFirstByte = 0;         // all of them together
+    std::vector<int> tags;                     // the variables whose tags are searched, in list order
+    ByteSet possibleBytes{};                   // every upper-cased byte the window's text can hold
+    std::string text, upper;                   // this copy's text, and upper-cased when a tag may be in it
+    std::string_view view;                     // text, for the layout to point at
+    std::uint64_t mask = 0;                    // UpperByteMask() of the text, or more
   };
   friend class LayoutBuilder;
 
@@ -107,10 +114,13 @@ class CopyGenerator {
   void ComputeValue(Variable& variable);
   static void AdvanceLine(Variable& variable);
   bool BuildLayout(const Job& job, const std::vector<TextScan>& scans);
+  void MergeTwinSegments();
   void BuildBySearching();
   void BuildSegment(Segment& segment);
   // This copy's value of v, upper-cased.
   std::string_view UpperValue(Variable& v);
+  // UpperByteMask() of this copy's value of v.
+  std::uint64_t UpperMask(Variable& v);
   // Replaces every match of v's tag in text, whose upper-cased twin is upper, by v's value; upper
   // follows only when keepUpper is set.
   // Whether it replaced any.
@@ -122,6 +132,7 @@ class CopyGenerator {
   std::vector<Variable> variables_;
   std::vector<Piece> layout_;
   std::vector<Segment> segments_;                 // an earlier segment may be part of a later one
+  std::vector<int> builtSegments_;                // those built for each copy: the first of each set of twins
   std::vector<int> layoutVariables_;              // the variables whose values the layout and segments use
   size_t literalSize_ = 0;                        // bytes of literal text in the layout
   std::vector<const std::string_view*> varying_;  // the texts of the layout's other pieces

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -279,18 +280,15 @@ class LayoutBuilder {
     Segment segment;
     segment.possibleBytes = tagValueBytes;
     for (const Piece& piece : window) {
-      segment.upperLiterals.emplace_back();
       segment.literalMasks.push_back(0);
       if (IsLiteral(piece)) {
-        segment.upperLiterals.back() = UpperCase(piece.text);
-        segment.literalMasks.back() = ByteMask(segment.upperLiterals.back());
-        Mark(segment.possibleBytes, segment.upperLiterals.back());
+        const std::string upper = UpperCase(piece.text);
+        segment.literalMasks.back() = UpperByteMask(upper);
+        Mark(segment.possibleBytes, upper);
       } else if (piece.variable >= 0) {
         Merge(segment.possibleBytes, ranges_[static_cast<size_t>(piece.variable)].possibleBytes());
       } else {
-        Segment& inner = segments[static_cast<size_t>(piece.segment)];
-        inner.nested = true;
-        Merge(segment.possibleBytes, inner.possibleBytes);
+        Merge(segment.possibleBytes, segments[static_cast<size_t>(piece.segment)].possibleBytes);
       }
     }
     segment.pieces = std::move(window);
@@ -370,6 +368,38 @@ class LayoutBuilder {
   ByteSet tagBytes_{};
 };
 
+// A tag found in several places with the same value around it makes twin windows: the same pieces
+// searched for the same tags. Each is built once a copy, the first of them standing for the rest.
+void CopyGenerator::MergeTwinSegments() {
+  std::vector<int> first(segments_.size());
+  std::map<std::string, int> seen;
+  const auto redirect = [&first](Piece& piece) {
+    if (piece.segment >= 0) {
+      piece.segment = first[static_cast<size_t>(piece.segment)];
+    }
+  };
+  for (size_t i = 0; i < segments_.size(); ++i) {
+    Segment& segment = segments_[i];
+    std::for_each(segment.pieces.begin(), segment.pieces.end(), redirect);
+    std::string key;
+    for (const int tag : segment.tags) {
+      key += 't' + std::to_string(tag);
+    }
+    for (const Piece& piece : segment.pieces) {
+      key += piece.segment >= 0    ? 's' + std::to_string(piece.segment)
+             : piece.variable >= 0 ? 'v' + std::to_string(piece.variable)
+                                   : 'l' + std::to_string(piece.text.size()) + ':' + std::string(piece.text);
+    }
+    first[i] = seen.emplace(std::move(key), static_cast<int>(i)).first->second;
+  }
+  std::for_each(layout_.begin(), layout_.end(), redirect);
+  for (size_t i = 0; i < segments_.size(); ++i) {
+    if (first[i] == static_cast<int>(i)) {
+      builtSegments_.push_back(static_cast<int>(i));
+    }
+  }
+}
+
 // The layout holds only where the pieces are valid UTF-8: then character boundaries and
 // upper-casing are local to each piece.
 bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& scans) {
@@ -386,6 +416,7 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
   if (!LayoutBuilder(*this, std::move(ranges)).Build()) {
     return false;
   }
+  MergeTwinSegments();
   for (Piece& piece : layout_) {
     if (piece.segment >= 0) {
       piece.source = &segments_[static_cast<size_t>(piece.segment)].view;
@@ -407,7 +438,12 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
   for (const Piece& piece : layout_) {
     use(piece.variable);
   }
-  for (const Segment& segment : segments_) {
+  for (const int index : builtSegments_) {
+    Segment& segment = segments_[static_cast<size_t>(index)];
+    for (const int tag : segment.tags) {
+      segment.tagFirstBytes.push_back(variables_[static_cast<size_t>(tag)].tagFirstByte);
+      segment.anyTagFirstByte |= segment.tagFirstBytes.back();
+    }
     for (const Piece& piece : segment.pieces) {
       use(piece.variable);
     }

@@ -146,12 +146,13 @@ bool ValueRange::CanTouch(std::string_view upperTag, const Reach& reach) const {
   if (multiLine_) {
     std::string upper;  // one line at a time, so a long list is never copied whole
     ForEachUsedLine(text_, repeatCount_, list_, [&](std::string_view line) {
-      if (touches || IsCounterExpression(line)) {
-        return;
+      if (IsCounterExpression(line)) {
+        return false;
       }
       upper.assign(line);
       UpperCaseInPlace(upper);
       touches = CanOverlap(upper, upperTag, reach);
+      return touches;
     });
   }
   return touches;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "engine/line_feeds.h"
@@ -28,8 +29,8 @@ inline std::string_view StripCarriageReturn(std::string_view line) {
 constexpr size_t kReleaseStep = size_t{32} << 20;
 
 // Calls f(line) for each value line that some copy of the run takes: line i for copy i,
-// or the text after the last line feed once the lines run out. A list file's pages are given
-// back as the walk goes on.
+// or the text after the last line feed once the lines run out; an f that returns true stops the
+// walk. A list file's pages are given back as the walk goes on.
 template <typename F>
 void ForEachUsedLine(std::string_view text, int repeatCount, const ValueList* list, F f) {
   size_t start = 0;
@@ -37,7 +38,14 @@ void ForEachUsedLine(std::string_view text, int repeatCount, const ValueList* li
   for (int line = 0; line < repeatCount; ++line) {
     const size_t feed = FindLineFeed(text, start);
     const size_t end = feed == std::string_view::npos ? text.size() : feed;
-    f(StripCarriageReturn(text.substr(start, end - start)));
+    const std::string_view used = StripCarriageReturn(text.substr(start, end - start));
+    if constexpr (std::is_same_v<decltype(f(used)), bool>) {
+      if (f(used)) {
+        break;
+      }
+    } else {
+      f(used);
+    }
     if (feed == std::string_view::npos) {
       break;
     }
