@@ -4,12 +4,9 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +20,7 @@ using kelvane::test::CliResult;
 using kelvane::test::ReadFile;
 using kelvane::test::RunCli;
 using kelvane::test::TempDir;
+using kelvane::test::WaitFor;
 using kelvane::test::WriteFile;
 
 // Another program's handle on a file, opened without sharing, as a word processor holds a document.
@@ -69,21 +67,6 @@ TEST(cli_console_test, a_file_another_program_holds_without_sharing_is_a_sharing
     EXPECT_EQ(r.out, "") << c.name;
     EXPECT_EQ(ReadFile(held), "kept\r\n") << c.name;
   }
-}
-
-using Clock = std::chrono::steady_clock;
-
-// Calls ready() every few milliseconds until it says yes; false after two minutes, long enough for
-// any machine, however busy.
-bool WaitFor(const std::function<bool()>& ready) {
-  const auto until = Clock::now() + std::chrono::minutes(2);
-  while (!ready()) {
-    if (Clock::now() > until) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 // Sends a console event to the console of a process started with one of its own, as a user's key

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -42,21 +41,7 @@ TEST(cli_test, a_full_disk_is_a_file_error_for_the_copies_and_for_help) {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-// Long enough for any machine, however busy: a test that needs it has already failed.
-constexpr auto kPatience = std::chrono::seconds(120);
-
-// Calls ready() every few milliseconds until it says yes; false after kPatience.
-bool WaitFor(const std::function<bool()>& ready) {
-  const auto until = Clock::now() + kPatience;
-  while (!ready()) {
-    if (Clock::now() > until) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+using kelvane::test::WaitFor;
 
 // Reads what is there to read within a few milliseconds; false at the end of the stream.
 bool ReadSome(int fd, std::string& into) {

@@ -1,12 +1,14 @@
 #include "support/test_support.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace kelvane::test {
 
@@ -85,6 +87,17 @@ std::vector<std::string> ListDir(const std::string& path) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+bool WaitFor(const std::function<bool()>& ready) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > until) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,10 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // The names in a folder, sorted.
 std::vector<std::string> ListDir(const std::string& path);
+
+// Calls ready() every few milliseconds until it says yes; false after two minutes, long enough for
+// any machine, however busy: a test that needs it has already failed.
+bool WaitFor(const std::function<bool()>& ready);
 
 // Where the command-line program was built: $KELVANE_BUILD_DIR/cli/kelvane-cli (.exe on Windows),
 // else build/ (build-win64/ on Windows).
