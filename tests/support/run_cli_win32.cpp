@@ -1,6 +1,7 @@
 // Running kelvane-cli from a test, on Windows: CreateProcessW with redirected standard handles.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -70,10 +71,20 @@ StartedCli StartCli(const std::vector<std::string>& args, const std::string& inp
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  const BOOL started =
-      ::CreateProcessW(Widen(CliPath()).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       ownConsole ? CREATE_NEW_CONSOLE : DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
-  const DWORD error = ::GetLastError();
+  // Wine, when busy, now and then refuses a start with ERROR_INTERNAL_ERROR and takes the same
+  // start a moment later; any other refusal is the test's answer.
+  BOOL started = FALSE;
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    started =
+        ::CreateProcessW(Widen(CliPath()).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                         ownConsole ? CREATE_NEW_CONSOLE : DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
+    error = ::GetLastError();
+    if (started != 0 || error != ERROR_INTERNAL_ERROR) {
+      break;
+    }
+    ::Sleep(100u << std::min(attempt, 4));
+  }
   for (const HANDLE handle : {in, out, err}) {
     ::CloseHandle(handle);
   }
