@@ -1,5 +1,7 @@
-// What files do alike on every system: the write buffer.
+// What files do alike on every system: moving and closing a File, and the write buffer.
 #include "platform/file.h"
+
+#include <utility>
 
 #include "platform/file_error.h"
 
@@ -11,6 +13,28 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 
 }  // namespace
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, kNoNativeFile)),
+      path_(std::move(other.path_)),
+      buffer_(std::move(other.buffer_)),
+      bytesWritten_(other.bytesWritten_) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    CloseQuietly(fd_);
+    fd_ = std::exchange(other.fd_, kNoNativeFile);
+    interrupted_ = other.interrupted_.load();
+    path_ = std::move(other.path_);
+    buffer_ = std::move(other.buffer_);
+    bytesWritten_ = other.bytesWritten_;
+  }
+  return *this;
+}
+
+File::~File() {
+  CloseQuietly(fd_);
+}
 
 void File::Write(std::string_view data) {
   if (!IsOpen()) {

@@ -98,6 +98,8 @@ class File {
  private:
   File(NativeFile fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   void WriteOut(std::string_view data);
+  // Closes a system file without reporting errors; nothing for kNoNativeFile. One per system.
+  static void CloseQuietly(NativeFile file) noexcept;
 
   NativeFile fd_ = kNoNativeFile;
   std::atomic<bool> interrupted_ = false;

@@ -20,12 +20,6 @@ namespace kelvane {
 
 namespace {
 
-void CloseQuietly(int fd) {
-  if (fd >= 0) {
-    ::close(fd);
-  }
-}
-
 // "No sharing" holds against programs that lock with flock and against those that lock with fcntl
 // or lockf: on Linux neither kind sees the other, so both are taken. The fcntl lock is an open file
 // description lock, which belongs to this open, as a flock does, not to the whole process.
@@ -77,26 +71,10 @@ constexpr char kTempPattern[] = "KVXXXXXX.tmp";
 
 }  // namespace
 
-File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      path_(std::move(other.path_)),
-      buffer_(std::move(other.buffer_)),
-      bytesWritten_(other.bytesWritten_) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    CloseQuietly(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    interrupted_ = other.interrupted_.load();
-    path_ = std::move(other.path_);
-    buffer_ = std::move(other.buffer_);
-    bytesWritten_ = other.bytesWritten_;
+void File::CloseQuietly(NativeFile fd) noexcept {
+  if (fd >= 0) {
+    ::close(fd);
   }
-  return *this;
-}
-
-File::~File() {
-  CloseQuietly(fd_);
 }
 
 File File::Open(const std::string& path, Mode mode) {

@@ -24,12 +24,6 @@ HANDLE AsHandle(NativeFile file) {
   return static_cast<HANDLE>(file);
 }
 
-void CloseQuietly(NativeFile file) {
-  if (file != kNoNativeFile) {
-    ::CloseHandle(AsHandle(file));
-  }
-}
-
 [[noreturn]] void ThrowLastError(const std::string& path) {
   ThrowWindowsError(::GetLastError(), path);
 }
@@ -80,26 +74,10 @@ std::wstring TempFolder() {
 
 }  // namespace
 
-File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, kNoNativeFile)),
-      path_(std::move(other.path_)),
-      buffer_(std::move(other.buffer_)),
-      bytesWritten_(other.bytesWritten_) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    CloseQuietly(fd_);
-    fd_ = std::exchange(other.fd_, kNoNativeFile);
-    interrupted_ = other.interrupted_.load();
-    path_ = std::move(other.path_);
-    buffer_ = std::move(other.buffer_);
-    bytesWritten_ = other.bytesWritten_;
+void File::CloseQuietly(NativeFile file) noexcept {
+  if (file != kNoNativeFile) {
+    ::CloseHandle(AsHandle(file));
   }
-  return *this;
-}
-
-File::~File() {
-  CloseQuietly(fd_);
 }
 
 // Share mode 0 is the system's own "no sharing": while the file is open here, every other opener
