@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/shell.h"
+#include "ui/dialog_services.h"
 
 class QColor;
 class QContextMenuEvent;
@@ -22,12 +23,6 @@ class Clipboard;
 
 // A colour as 0x00BBGGRR: red in the low byte, green in the next, blue in the third.
 using COLORREF = std::uint32_t;
-
-// Where the Add commands save shortcuts; each gives a folder, or an empty string when there is none.
-struct ShortcutFolders {
-  std::function<std::string()> favorites;
-  std::function<std::string()> desktop;
-};
 
 // Draws a field's text as a link, opens its URL when clicked and offers the link's context menu.
 // Every failure of its commands is silent.

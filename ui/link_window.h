@@ -7,6 +7,8 @@
 
 namespace kelvane {
 
+class CHyperLink;
+
 struct ScreenPoint {
   int x = 0;
   int y = 0;
@@ -18,6 +20,10 @@ enum class LinkCursor { Hand, Arrow };
 class LinkWindow {
  public:
   virtual ~LinkWindow() = default;
+
+  // Sends the window's pointer, cursor, paint and context-menu events to link from now on;
+  // nullptr gives the field its own handling back.
+  virtual void RouteEventsTo(CHyperLink* link) = 0;
 
   // The window's own text (what assistive tools and a copy of the field read).
   virtual void SetWindowText(std::string_view text) = 0;
