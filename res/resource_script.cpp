@@ -114,6 +114,11 @@ class Lexer {
     }
     if (rest.starts_with("include")) {
       rest = Trim(rest.substr(7));
+      // A system header (<winresrc.h>) only gives windres the values of the style names, which
+      // this parser keeps as names.
+      if (rest.size() >= 2 && rest.front() == '<' && rest.back() == '>') {
+        return;
+      }
       if (rest.size() < 2 || rest.front() != '"' || rest.back() != '"') {
         Fail("#include needs a quoted file name", line);
       }
@@ -273,6 +278,10 @@ class Parser {
         script_.icons[id] = ExpectString();
       } else if (kind == "CURSOR") {
         script_.cursors[id] = ExpectString();
+      } else if (kind == "RT_MANIFEST") {
+        script_.manifests[id] = ExpectString();
+      } else if (kind == "VERSIONINFO") {
+        SkipVersionInfo();
       } else {
         Fail("unknown resource type " + kind);
       }
@@ -377,6 +386,29 @@ class Parser {
       }
       Advance();
     }
+  }
+
+  // The version resource is the Windows program's alone; its numbers come from a header that
+  // only windres reads, so its statements are passed over whole.
+  void SkipVersionInfo() {
+    while (!IsWord("BEGIN")) {
+      if (token_.kind == TokenKind::End) {
+        Fail("VERSIONINFO without BEGIN");
+      }
+      Advance();
+    }
+    int depth = 0;
+    do {
+      if (token_.kind == TokenKind::End) {
+        Fail("VERSIONINFO without END");
+      }
+      if (IsWord("BEGIN")) {
+        ++depth;
+      } else if (IsWord("END")) {
+        --depth;
+      }
+      Advance();
+    } while (depth > 0);
   }
 
   void ParseStringTable() {

@@ -59,8 +59,9 @@ struct ResourceScript {
   std::map<int, std::string> strings;
   std::map<int, DialogTemplate> dialogs;
   std::map<int, Menu> menus;
-  std::map<int, std::string> icons;    // id -> file name
-  std::map<int, std::string> cursors;  // id -> file name
+  std::map<int, std::string> icons;      // id -> file name
+  std::map<int, std::string> cursors;    // id -> file name
+  std::map<int, std::string> manifests;  // id -> file name
   std::map<std::string, int, std::less<>> defines;
 };
 

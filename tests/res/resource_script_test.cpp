@@ -116,5 +116,57 @@ TEST(resource_script_test, parser_reads_defines_escapes_and_reports_the_failing_
   }
 }
 
+TEST(resource_script_test, program_script_names_the_windows_files_that_exist) {
+  const ResourceScript& script = Resources();
+  EXPECT_EQ(script.icons.at(IDR_MAINFRAME), "icons/kelvane.ico");
+  EXPECT_EQ(script.cursors.at(IDC_HAND_CURSOR), "cursors/hand.cur");
+  EXPECT_EQ(script.manifests.at(1), "kelvane.manifest");
+}
+
+TEST(resource_script_test, parser_passes_over_what_only_windres_reads) {
+  const auto include = [](std::string_view name) -> std::string {
+    if (name != "ids.h") {
+      throw ScriptError("unexpected include " + std::string(name));
+    }
+    return "#define IDI_APP 128\n";
+  };
+  const ResourceScript script = ParseResourceScript(R"(#include <winresrc.h>
+#include <kelvane_version.h>
+#include "ids.h"
+IDI_APP ICON "app.ico"
+1 RT_MANIFEST "app.manifest"
+1 VERSIONINFO
+FILEVERSION MAJOR, MINOR, 0, 0
+FILEOS VOS_NT_WINDOWS32
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "040904B0"
+    BEGIN
+      VALUE "FileVersion", VERSION_TEXT
+    END
+  END
+  BLOCK "VarFileInfo"
+  BEGIN
+    VALUE "Translation", 0x409, 1200
+  END
+END
+STRINGTABLE
+BEGIN
+  1 "after"
+END
+)",
+                                                    include);
+  EXPECT_EQ(script.icons.at(128), "app.ico");
+  EXPECT_EQ(script.manifests.at(1), "app.manifest");
+  EXPECT_EQ(script.strings.at(1), "after");  // the version block ended where its END is
+
+  const char* broken[] = {"1 VERSIONINFO\nFILEVERSION 1, 0, 0, 0\n",
+                          "1 VERSIONINFO\nBEGIN\n BLOCK \"x\"\n BEGIN\nEND\n", "#include <unterminated.h\n"};
+  for (const char* text : broken) {
+    EXPECT_THROW(ParseResourceScript(text, include), ScriptError) << text;
+  }
+}
+
 }  // namespace
 }  // namespace kelvane::res
