@@ -19,70 +19,23 @@ done
 app=$(realpath "$1")
 cli=$(realpath "$2")
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-e2e-XXXXXX")
-pid=
-xvfb=
+source "$(dirname "$0")/x_display.sh"
 cleanup() {
-  for process in "$pid" "$xvfb"; do
-    if [ -n "$process" ] && kill -0 "$process" 2>/dev/null; then
-      kill "$process" 2>/dev/null || true
-      wait "$process" 2>/dev/null || true
-    fi
-  done
+  stop_process "$pid"
+  stop_process "$xvfb"
   rm -rf "$work"
 }
 trap cleanup EXIT
 # A test runner's timeout ends the script with a signal; the program and the server go with it.
 trap 'exit 143' TERM INT
 
-fail() {
-  echo "FAIL: $*" >&2
-  # A picture of the screen shows what the window was doing.
-  if command -v import >/dev/null && import -window root "$work/screen.png" 2>/dev/null; then
-    cp "$work/screen.png" "${KELVANE_E2E_SHOT:-$PWD/e2e-failure.png}" 2>/dev/null &&
-      echo "screen: ${KELVANE_E2E_SHOT:-$PWD/e2e-failure.png}" >&2
-  fi
-  if [ -s "$work/app.err" ]; then
-    echo "kelvane's standard error:" >&2
-    cat "$work/app.err" >&2
-  fi
-  exit 1
-}
-
-# Polls a condition every 50 ms for up to $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 20))
-  while ((tries-- > 0)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
-}
-
-# A display of our own, never the user's desktop. The server picks a free display number itself and
-# tells it on a descriptor, so runs started at the same moment cannot take the same one (as
-# xvfb-run -a can). -noreset: the server would otherwise reset when the program, its last client,
-# exits, and the next start could meet it resetting and fail.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.err" &
-xvfb=$!
-wait_for 20 test -s "$work/display" || {
-  cat "$work/xvfb.err" >&2
-  echo "FAIL: Xvfb did not start" >&2
-  exit 1
-}
-export DISPLAY=":$(cat "$work/display")"
+start_display
 
 kelvane_windows() {
-  xdotool search --onlyvisible --name '^Kelvane$' 2>/dev/null || true
+  windows_named Kelvane
 }
 window_count_is() {
   [ "$(kelvane_windows | grep -c .)" -eq "$1" ]
-}
-has_exited() {
-  ! kill -0 "$pid" 2>/dev/null
 }
 shown_or_exited() {
   window_count_is 1 || has_exited
