@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/atomic_replace.h"
+#include "platform/reg_format.h"
 
 namespace kelvane {
 
@@ -18,8 +19,12 @@ std::string InternetShortcutName(std::string_view displayText) {
   return std::string(displayText);
 }
 
+bool FitsInShortcut(std::string_view url) {
+  return url.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 std::optional<std::string> InternetShortcutBytes(std::string_view url) {
-  if (url.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+  if (!FitsInShortcut(url)) {
     return std::nullopt;
   }
   std::string bytes = "[InternetShortcut]\r\nURL=";
@@ -49,32 +54,47 @@ namespace {
 // Windows reads these in a name as a folder, a drive or a stream of another file, or a wildcard,
 // and takes no control characters.
 constexpr std::string_view kNotInName = "\\/:*?\"<>|";
-constexpr bool kControlsInNames = false;
-constexpr std::string_view kSeparators = "\\/";
+constexpr bool kWindowsNames = true;
+constexpr char kSeparator = '\\';
 #else
 constexpr std::string_view kNotInName = "/";
-constexpr bool kControlsInNames = true;
-constexpr std::string_view kSeparators = "/";
+constexpr bool kWindowsNames = false;
+constexpr char kSeparator = '/';
 #endif
+
+// Whether name, before its first '.' and trailing blanks, is a device's that Windows opens in
+// every folder: "CON.URL" would be written to the console.
+bool NamesDevice(const std::string& name) {
+  std::string base = name.substr(0, name.find('.'));
+  base.erase(base.find_last_not_of(' ') + 1);
+  std::transform(base.begin(), base.end(), base.begin(), FoldAscii);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$") {
+    return true;
+  }
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' && base[3] <= '9';
+}
 
 // Whether name names a file of the folder itself, on this system.
 bool IsPlainName(const std::string& name) {
-  return name.find_first_of(kNotInName) == std::string::npos &&
-         (kControlsInNames ||
-          std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+  if (name.find_first_of(kNotInName) != std::string::npos) {
+    return false;
+  }
+  return !kWindowsNames ||
+         (std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }) &&
+          !NamesDevice(name));
 }
 
 }  // namespace
 
 bool SaveInternetShortcut(std::string folder, std::string_view displayText, std::string_view url) {
   const std::string name = InternetShortcutName(displayText);
-  if (folder.empty() || !IsPlainName(name)) {
+  if (!FitsInShortcut(url) || folder.empty() || !IsPlainName(name)) {
     return false;
   }
-  if (kSeparators.find(folder.back()) == std::string_view::npos) {
-    folder += '/';
+  if (folder.back() != '/' && folder.back() != kSeparator) {
+    folder += kSeparator;
   }
-  return WriteInternetShortcut(folder + name + ".URL", url);
+  return SaveShortcutFile(folder + name + ".URL", url);
 }
 
 }  // namespace kelvane

@@ -18,10 +18,6 @@ constexpr size_t kHexLineWidth = 76;
 constexpr std::string_view kContinuation = "\\\r\n  ";
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-char FoldAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Whether the quoted form can hold text: valid UTF-8 without control characters (C0, DEL, C1), since
 // a line break would end the line and regedit reads no escapes for them.
 bool IsQuotable(std::string_view text) {
@@ -229,6 +225,10 @@ std::string JoinMultiString(const std::vector<std::string>& elements) {
   }
   data += '\0';
   return data;
+}
+
+char FoldAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 bool SameRegName(std::string_view a, std::string_view b) {

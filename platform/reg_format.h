@@ -71,6 +71,9 @@ std::vector<std::string> SplitMultiString(std::string_view data);
 // REG_MULTI_SZ data: each element (up to any NUL in it) followed by a NUL, then one more NUL.
 std::string JoinMultiString(const std::vector<std::string>& elements);
 
+// An ASCII letter in upper case; any other byte as it is.
+char FoldAscii(char c);
+
 // Whether two key or value names are the same to the registry, which ignores the case of ASCII letters.
 bool SameRegName(std::string_view a, std::string_view b);
 
