@@ -1,76 +1,22 @@
 #include "ui/hyperlink.h"
 
-#include <QContextMenuEvent>
-#include <QCoreApplication>
-#include <QCursor>
-#include <QFontMetrics>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
 #include <utility>
-#include <vector>
 
 #include "platform/clipboard.h"
 #include "platform/internet_shortcut.h"
 #include "platform/shell.h"
 #include "res/resource.h"
-#include "res/resource_script.h"
-#include "ui/focus_frame.h"
-#include "ui/link_accessible.h"
 
 namespace kelvane {
 
 namespace {
 
-constexpr int kUnvisited = 0;
+// The states: 0 unvisited, 1 visited, 2 hover.
 constexpr int kVisited = 1;
 constexpr int kHover = 2;
 
-// The fingertip of res/cursors/hand.png.
-constexpr int kHandHotSpotX = 8;
-constexpr int kHandHotSpotY = 3;
-
-// Loaded once, shared by every link and kept until the process ends.
-const QCursor* handCursor = nullptr;
-const QCursor* arrowCursor = nullptr;
-
-void LoadCursors() {
-  if (handCursor != nullptr) {
-    return;
-  }
-  const auto& cursors = res::Resources().cursors;
-  const auto found = cursors.find(IDC_HAND_CURSOR);
-  const QPixmap picture(found == cursors.end() ? QString()
-                                               : QStringLiteral(":/res/") + QString::fromUtf8(found->second));
-  // Without the picture the system's own pointing hand still marks the link.
-  handCursor =
-      picture.isNull() ? new QCursor(Qt::PointingHandCursor) : new QCursor(picture, kHandHotSpotX, kHandHotSpotY);
-  arrowCursor = new QCursor(Qt::ArrowCursor);
-}
-
-QColor FromColorRef(COLORREF color) {
-  return {static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-          static_cast<int>((color >> 16) & 0xFF)};
-}
-
-QString FromLocal8Bit(const std::string& text) {
-  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void AddMenuItems(QMenu& menu, const std::vector<res::MenuItem>& items) {
-  for (const res::MenuItem& item : items) {
-    if (item.separator) {
-      menu.addSeparator();
-    } else if (item.popup) {
-      AddMenuItems(*menu.addMenu(QString::fromUtf8(item.text)), item.items);
-    } else {
-      menu.addAction(QString::fromUtf8(item.text))->setData(item.id);
-    }
-  }
-}
+// Where a menu asked for from the keyboard opens, from the client area's top-left corner.
+constexpr ScreenPoint kKeyboardMenuOffset{5, 5};
 
 }  // namespace
 
@@ -78,35 +24,18 @@ CHyperLink::CHyperLink(UrlOpener& urls, Clipboard& clipboard, ShortcutFolders fo
     : urls_(urls), clipboard_(clipboard), folders_(std::move(folders)) {}
 
 CHyperLink::~CHyperLink() {
-  if (field_ != nullptr) {
-    field_->removeEventFilter(this);
-  }
+  SubclassWindow(nullptr);
 }
 
-void CHyperLink::SubclassWindow(QLineEdit* field) {
-  if (field_ != nullptr) {
-    field_->removeEventFilter(this);
+void CHyperLink::SubclassWindow(LinkWindow* window) {
+  if (window_ != nullptr) {
+    window_->RouteEventsTo(nullptr);
   }
-  field_ = field;
-  if (field_ == nullptr) {
-    return;
+  window_ = window;
+  captured_ = false;
+  if (window_ != nullptr) {
+    window_->RouteEventsTo(this);
   }
-  field_->installEventFilter(this);
-  // Movement without a button pressed drives the hover state.
-  field_->setMouseTracking(true);
-  // The press is the link's own, so a click does not focus the field; Tab still reaches it.
-  field_->setFocusPolicy((field_->focusPolicy() & Qt::TabFocus) != 0 ? Qt::TabFocus : Qt::NoFocus);
-  field_->setContextMenuPolicy(Qt::DefaultContextMenu);
-  MakeAccessibleAsLink(field_, this);
-  UpdateCursor();
-}
-
-QLineEdit* CHyperLink::field() const {
-  return field_;
-}
-
-bool CHyperLink::visited() const {
-  return state_ == kVisited || (state_ == kHover && savedState_ == kVisited);
 }
 
 void CHyperLink::SetLink(const std::string& url, const std::string& text, bool autoSize) {
@@ -121,187 +50,125 @@ void CHyperLink::SetLinkURL(const std::string& url) {
 
 void CHyperLink::SetLinkText(const std::string& text) {
   linkText_ = text;
-  if (field_ != nullptr) {
-    field_->setText(FromLocal8Bit(text));
+  if (window_ != nullptr) {
+    window_->SetWindowText(text);
   }
   if (autoSize_) {
     SizeToText();
   }
-  LoadCursors();
-  UpdateCursor();
 }
 
 void CHyperLink::SetShadow(bool shadow) {
   shadow_ = shadow;
-  if (field_ != nullptr) {
-    // Widgets paint when their window's update request arrives; deliver it now.
-    QCoreApplication::sendPostedEvents(field_->window(), QEvent::UpdateRequest);
+  if (window_ != nullptr) {
+    window_->UpdateWindow();
   }
 }
 
-QFont CHyperLink::LinkFont() const {
-  QFont font = field_->font();
-  if (underline_) {
-    font.setUnderline(true);
-  }
-  return font;
-}
-
-// Measured in the font the text is painted in, so the field is exactly as wide as its text.
+// Only the width changes, so the link grows or shrinks to the right; a window that already has the
+// width is not touched.
 void CHyperLink::SizeToText() {
-  if (field_ == nullptr || field_->parentWidget() == nullptr) {
+  if (window_ == nullptr || !window_->HasParent()) {
     return;
   }
-  const int width = QFontMetrics(LinkFont(), field_).horizontalAdvance(FromLocal8Bit(linkText_));
-  const QRect geometry = field_->geometry();
-  if (geometry.width() != width) {
-    field_->setGeometry(geometry.x(), geometry.y(), width, geometry.height());
+  const int width = window_->MeasureTextWidth(linkText_);
+  if (window_->Width() != width) {
+    window_->SetWidth(width);
   }
 }
 
 void CHyperLink::SetHover(bool on) {
+  if (on == (state_ == kHover)) {
+    return;
+  }
   if (on) {
-    if (state_ == kHover) {
-      return;
-    }
     savedState_ = state_;
     state_ = kHover;
   } else {
-    if (state_ != kHover) {
-      return;
-    }
     state_ = savedState_;
   }
-  if (field_ != nullptr) {
-    field_->update();
+  if (window_ != nullptr) {
+    window_->Invalidate();
   }
 }
 
-void CHyperLink::UpdateCursor() {
-  if (field_ == nullptr || handCursor == nullptr) {
+void CHyperLink::Capture() {
+  if (window_ != nullptr) {
+    window_->SetCapture();
+    captured_ = true;
+  }
+}
+
+void CHyperLink::ReleaseCapture() {
+  if (window_ != nullptr) {
+    window_->ReleaseCapture();
+  }
+  captured_ = false;
+}
+
+void CHyperLink::OnSetCursor() {
+  if (window_ != nullptr) {
+    window_->SetCursor(menuShowing_ ? LinkCursor::Arrow : LinkCursor::Hand);
+  }
+}
+
+// Open runs once the press has been handled, through the same command as the menu's "&Open"; the
+// press itself (focus, caret, selection) is the link's, not the field's.
+void CHyperLink::OnLButtonDown() {
+  if (window_ != nullptr) {
+    window_->PostCommand(ID_LINK_OPEN);
+  }
+}
+
+// Holding the capture while hovering is what lets the link see the pointer leave.
+void CHyperLink::OnMouseMove(bool insideClient) {
+  if (!hoverTracking_) {
     return;
   }
-  field_->setCursor(menuShowing_ ? *arrowCursor : *handCursor);
-}
-
-bool CHyperLink::eventFilter(QObject* watched, QEvent* event) {
-  if (field_ == nullptr || watched != field_) {
-    return false;
+  if (!insideClient) {
+    OnMouseLeave();
+    return;
   }
-  switch (event->type()) {
-    case QEvent::Paint: {
-      QPainter painter(field_);
-      OnEraseBkgnd(painter);
-      OnPaint(painter);
-      return true;
-    }
-    case QEvent::MouseButtonPress:
-      if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
-        return false;
-      }
-      OnLButtonDown();
-      return true;
-    case QEvent::MouseMove:
-      if (!hoverTracking_) {
-        return true;
-      }
-      OnMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint());
-      return false;
-    case QEvent::Enter:
-      if (hoverTracking_) {
-        SetHover(true);
-      }
-      return false;
-    case QEvent::Leave:
-      if (hoverTracking_) {
-        OnMouseLeave();
-      }
-      return false;
-    case QEvent::ContextMenu: OnContextMenu(*static_cast<QContextMenuEvent*>(event)); return true;
-    case QEvent::KeyPress: {
-      // Shift+F10 asks for the context menu as the Menu key does.
-      const auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() != Qt::Key_F10 || key->modifiers() != Qt::ShiftModifier) {
-        return false;
-      }
-      OnContextMenu(QContextMenuEvent(QContextMenuEvent::Keyboard, QPoint(), field_->mapToGlobal(QPoint())));
-      return true;
-    }
-    default: return false;
+  if (state_ != kHover) {
+    Capture();
+    SetHover(true);
   }
 }
 
-// Open runs once the press has been handled, through the same command as the menu's "&Open".
-void CHyperLink::OnLButtonDown() {
-  QMetaObject::invokeMethod(
-      this, [this] { OnCommand(ID_LINK_OPEN); }, Qt::QueuedConnection);
-}
-
-void CHyperLink::OnMouseMove(const QPoint& position) {
-  SetHover(field_->rect().contains(position));
-}
-
-// Leaving ends hover. After a click has opened the link the state is already visited, but the
-// field may still show the hover colour: repaint it so the pointer leaves no stale red behind.
+// A click's open turns the state to visited while the pointer is still over the link: hover has
+// then ended without a repaint, and the capture taken when it began is still held. The pointer
+// leaving releases it, so the next press reaches the control under the pointer rather than opening
+// the link again, and repaints, so no stale hover colour stays behind.
 void CHyperLink::OnMouseLeave() {
   if (state_ == kHover) {
     SetHover(false);
-  } else if (paintedHover_) {
-    field_->update();
+    ReleaseCapture();
+  } else if (captured_) {
+    ReleaseCapture();
+    if (window_ != nullptr) {
+      window_->Invalidate();
+    }
   }
 }
 
-void CHyperLink::OnContextMenu(const QContextMenuEvent& event) {
+void CHyperLink::OnContextMenu(std::optional<ScreenPoint> at) {
   SetHover(false);
-  const QPoint position =
-      event.reason() == QContextMenuEvent::Keyboard ? field_->mapToGlobal(QPoint(5, 5)) : event.globalPos();
-  const res::Menu& resource = res::LoadMenu(IDR_LINK_MENU);
-  if (resource.items.empty() || !resource.items.front().popup) {
+  ReleaseCapture();
+  if (window_ == nullptr) {
     return;
   }
-  // Owned by the field, so it goes with it should the dialog close while the menu is open.
-  QPointer<QMenu> menu = new QMenu(field_);
-  AddMenuItems(*menu, resource.items.front().items);
-  const QPointer<CHyperLink> alive(this);
+  const ScreenPoint position = at ? *at : window_->ClientToScreen(kKeyboardMenuOffset);
+  const std::weak_ptr<CHyperLink*> alive = self_;
   menuShowing_ = true;
-  UpdateCursor();
-  const QAction* chosen = menu->exec(position);
-  const int command = menu != nullptr && chosen != nullptr ? chosen->data().toInt() : 0;
-  delete menu.data();
-  if (alive == nullptr) {
+  OnSetCursor();
+  const int command = window_->TrackPopupMenu(IDR_LINK_MENU, position);
+  // The dialog may have gone while the menu was open.
+  if (alive.expired()) {
     return;
   }
   menuShowing_ = false;
-  UpdateCursor();
+  OnSetCursor();
   OnCommand(command);
-}
-
-void CHyperLink::OnEraseBkgnd(QPainter& painter) {
-  if (state_ == kHover && shadow_) {
-    // No fill: the shadow lies on what is beneath the field.
-    DrawLinkText(painter, field_->palette().color(QPalette::Dark), 2);
-    return;
-  }
-  painter.fillRect(field_->rect(), field_->palette().color(QPalette::Button));
-}
-
-void CHyperLink::OnPaint(QPainter& painter) {
-  // The field has no caret to show: with the keyboard focus on it, the style's focus frame says so.
-  // It goes beneath the text, which keeps its colour.
-  if (field_->hasFocus()) {
-    DrawFocusFrame(painter, field_, field_->rect(), field_->palette().color(QPalette::Button));
-  }
-  const COLORREF color = state_ == kHover ? hoverColor_ : state_ == kVisited ? visitedColor_ : linkColor_;
-  DrawLinkText(painter, FromColorRef(color), 0);
-  paintedHover_ = state_ == kHover;
-}
-
-// The text's top-left corner offset pixels right of and below the field's; what does not fit is
-// cut off at its edge.
-void CHyperLink::DrawLinkText(QPainter& painter, const QColor& color, int offset) const {
-  painter.setFont(LinkFont());
-  painter.setPen(color);
-  painter.drawText(QPoint(offset, offset + QFontMetrics(painter.font(), field_).ascent()), FromLocal8Bit(linkText_));
 }
 
 void CHyperLink::OnCommand(int id) {
@@ -317,15 +184,11 @@ void CHyperLink::OnCommand(int id) {
 // The opener's answer may come later, from the event loop: only a success turns the link visited,
 // and the visited colour shows at the next repaint; none is asked for here.
 void CHyperLink::OnOpen() {
-  OpenLink([link = QPointer<CHyperLink>(this)](bool opened) {
-    if (opened && link != nullptr) {
-      link->state_ = kVisited;
+  urls_.Open(linkUrl_, [link = std::weak_ptr<CHyperLink*>(self_)](bool opened) {
+    if (const auto alive = link.lock(); opened && alive != nullptr) {
+      (*alive)->state_ = kVisited;
     }
   });
-}
-
-void CHyperLink::OpenLink(OpenDone done) {
-  urls_.Open(linkUrl_, std::move(done));
 }
 
 // Only the text is replaced: whatever else the clipboard holds stays on it.
@@ -347,6 +210,22 @@ void CHyperLink::OnAddToDesktop() {
 
 bool CHyperLink::AddShortcutToFolder(const std::function<std::string()>& folder) {
   return folder && SaveInternetShortcut(folder(), linkText_, linkUrl_);
+}
+
+COLORREF CHyperLink::TextColor() const {
+  switch (state_) {
+    case kHover: return hoverColor_;
+    case kVisited: return visitedColor_;
+    default: return linkColor_;
+  }
+}
+
+bool CHyperLink::DrawsShadow() const {
+  return state_ == kHover && shadow_;
+}
+
+bool CHyperLink::visited() const {
+  return state_ == kVisited || (state_ == kHover && savedState_ == kVisited);
 }
 
 }  // namespace kelvane

@@ -1,57 +1,65 @@
-// The link to the maker's web site: takes over a read-only line edit of a dialog.
+// The link to the maker's web site: its states, its commands and what its window paints, free of
+// any toolkit. The window (LinkWindow) is the toolkit's; it routes its events here.
 #pragma once
 
-#include <QObject>
-#include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
-#include "platform/shell.h"
 #include "ui/dialog_services.h"
-
-class QColor;
-class QContextMenuEvent;
-class QFont;
-class QLineEdit;
-class QPainter;
-class QPoint;
+#include "ui/link_window.h"
 
 namespace kelvane {
 
 class Clipboard;
+class UrlOpener;
 
 // A colour as 0x00BBGGRR: red in the low byte, green in the next, blue in the third.
 using COLORREF = std::uint32_t;
 
 // Draws a field's text as a link, opens its URL when clicked and offers the link's context menu.
 // Every failure of its commands is silent.
-class CHyperLink : public QObject {
+class CHyperLink {
  public:
-  // The link is inert until SubclassWindow() hands it its field.
+  // The link is inert until SubclassWindow() hands it its window.
   CHyperLink(UrlOpener& urls, Clipboard& clipboard, ShortcutFolders folders);
-  // Hands the field back to its own handling.
-  ~CHyperLink() override;
+  // Hands the window back to its own handling.
+  ~CHyperLink();
+  CHyperLink(const CHyperLink&) = delete;
+  CHyperLink& operator=(const CHyperLink&) = delete;
 
-  // Takes over field's painting, cursor, pointer and context menu; other events still reach it.
-  void SubclassWindow(QLineEdit* field);
-  // The field taken over, or nullptr.
-  [[nodiscard]] QLineEdit* field() const;
+  // Takes the window's pointer, cursor, paint and context-menu events over; nullptr hands them back.
+  void SubclassWindow(LinkWindow* window);
+  // The window taken over, or nullptr.
+  [[nodiscard]] LinkWindow* window() const { return window_; }
 
   // Stores autoSize, then sets the URL, then the display text.
   void SetLink(const std::string& url, const std::string& text, bool autoSize);
   // The address opened, copied and saved; nothing is redrawn or resized.
   void SetLinkURL(const std::string& url);
-  // The text drawn and shortcuts are named after; the field is sized to it when auto-size is on.
+  // The text drawn and shortcuts are named after; the window is sized to it when auto-size is on.
   void SetLinkText(const std::string& text);
   // Whether hovering draws a shadow of the text; paints what is pending, requests nothing new.
   void SetShadow(bool shadow);
 
-  // The display text.
-  [[nodiscard]] const std::string& linkText() const { return linkText_; }
-  // Whether an open has succeeded (shown in the visited colour).
-  [[nodiscard]] bool visited() const;
+  // The window's events.
+  // Sets the hand, or the arrow while the context menu shows.
+  void OnSetCursor();
+  // Posts the open command to the window, so that it runs once the press has been handled.
+  void OnLButtonDown();
+  // The pointer moved, inside the client area or outside it (seen while the pointer is captured).
+  void OnMouseMove(bool insideClient);
+  // The pointer left the window, for toolkits that say so rather than capture the pointer.
+  void OnMouseLeave();
+  // The context menu, at a screen point, or from the keyboard (nullopt) at the client area's
+  // top-left corner plus (5, 5); then runs the chosen command.
+  void OnContextMenu(std::optional<ScreenPoint> at);
+  // Runs the menu command with this id; other ids are ignored.
+  void OnCommand(int id);
 
+  // The commands.
   // Opens the URL; once the opener reports success the link counts as visited from its next
   // repaint on.
   void OnOpen();
@@ -61,31 +69,35 @@ class CHyperLink : public QObject {
   void OnAddToFavorites();
   // Saves an Internet shortcut for the URL in the Desktop folder.
   void OnAddToDesktop();
-  // Runs the menu command with this id; other ids are ignored.
-  void OnCommand(int id);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  // What the window paints: if DrawsShadow(), the text at (2, 2) in the button-shadow colour with
+  // no fill, else a button-face fill; then the text at (0, 0) in TextColor().
+  [[nodiscard]] COLORREF TextColor() const;
+  [[nodiscard]] bool DrawsShadow() const;
+  [[nodiscard]] bool underline() const { return underline_; }
+  // The display text.
+  [[nodiscard]] const std::string& linkText() const { return linkText_; }
+  [[nodiscard]] const std::string& linkURL() const { return linkUrl_; }
+  // Whether an open has succeeded (shown in the visited colour when not hovering).
+  [[nodiscard]] bool visited() const;
+  // 0 unvisited, 1 visited, 2 hover.
+  [[nodiscard]] int state() const { return state_; }
+  // Whether the context menu is being tracked.
+  [[nodiscard]] bool menuShowing() const { return menuShowing_; }
 
  private:
   void SizeToText();
   void SetHover(bool on);
-  void OpenLink(OpenDone done);
+  void Capture();
+  void ReleaseCapture();
   bool AddShortcutToFolder(const std::function<std::string()>& folder);
-  void OnLButtonDown();
-  void OnMouseMove(const QPoint& position);
-  void OnMouseLeave();
-  void OnContextMenu(const QContextMenuEvent& event);
-  void OnEraseBkgnd(QPainter& painter);
-  void OnPaint(QPainter& painter);
-  void DrawLinkText(QPainter& painter, const QColor& color, int offset) const;
-  void UpdateCursor();
-  [[nodiscard]] QFont LinkFont() const;
 
   UrlOpener& urls_;
   Clipboard& clipboard_;
   ShortcutFolders folders_;
-  QPointer<QLineEdit> field_;
+  LinkWindow* window_ = nullptr;
+  // Lets an opener's late answer or the end of a menu find out whether the link is still there.
+  std::shared_ptr<CHyperLink*> self_ = std::make_shared<CHyperLink*>(this);
 
   std::string linkText_;
   std::string linkUrl_;
@@ -94,12 +106,12 @@ class CHyperLink : public QObject {
   bool autoSize_ = true;
   bool hoverTracking_ = true;
   COLORREF hoverColor_ = 0x000000FF;
-  int state_ = 0;  // 0 unvisited, 1 visited, 2 hover
+  int state_ = 0;
   bool underline_ = true;
   bool shadow_ = true;
   int savedState_ = 0;  // the state hover began in, restored when it ends
   bool menuShowing_ = false;
-  bool paintedHover_ = false;  // the field last showed the hover colour
+  bool captured_ = false;  // the pointer capture taken when hover began is held
 };
 
 }  // namespace kelvane

@@ -19,7 +19,8 @@
 #include "ui/data_exchange.h"
 #include "ui/help.h"
 #include "ui/program_icon.h"
-#include "ui/progress_run.h"
+#include "ui/qt/progress_run.h"
+#include "ui/qt/qt_link_window.h"
 #include "ui/variable_dlg.h"
 
 namespace kelvane {
@@ -67,8 +68,8 @@ void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
   dx.MinMaxInt(job_.repeatCount, kMinRepeatCount, kMaxRepeatCount);
   dx.Check(IDC_APPEND, job_.append);
   // Bound on the first exchange only and outside dx, so a later failure still focuses "A&ppend data".
-  if (link_.field() == nullptr) {
-    link_.SubclassWindow(Item<QLineEdit>(IDC_LINK));
+  if (link_.window() == nullptr) {
+    link_.SubclassWindow(new QtLinkWindow(Item<QLineEdit>(IDC_LINK)));
   }
   if (dx.saving()) {
     if (const auto error = LineCountError(job_.tags, job_.values, job_.repeatCount)) {

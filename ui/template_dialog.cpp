@@ -20,7 +20,7 @@
 #include "platform/message_box.h"
 #include "res/resource.h"
 #include "ui/data_exchange.h"
-#include "ui/focus_frame.h"
+#include "ui/qt/focus_frame.h"
 
 namespace kelvane {
 

@@ -10,6 +10,7 @@
 
 #include "res/resource.h"
 #include "ui/hyperlink.h"
+#include "ui/qt/qt_link_window.h"
 #include "ui/repeater_dlg.h"
 #include "ui_fakes.h"
 
@@ -71,7 +72,7 @@ class EventCounter : public QObject {
 };
 
 // Another field and the link's field in a window, with fakes and temporary folders behind the link.
-struct LinkWindow {
+struct LinkInWindow {
   QWidget window;
   QLineEdit* other = new QLineEdit(&window);
   QLineEdit* field = new QLineEdit(&window);
@@ -82,7 +83,7 @@ struct LinkWindow {
   std::string desktopPath = desktop.path();
   CHyperLink link{urls, clipboard, {[this] { return favorites.path(); }, [this] { return desktopPath; }}};
 
-  LinkWindow() {
+  LinkInWindow() {
     window.setGeometry(40, 40, 700, 120);
     other->setGeometry(10, 10, 200, 24);
     field->setGeometry(20, 60, 150, 20);
@@ -92,7 +93,7 @@ struct LinkWindow {
     palette.setColor(QPalette::Button, kButton);
     palette.setColor(QPalette::Dark, kShadow);
     field->setPalette(palette);
-    link.SubclassWindow(field);
+    link.SubclassWindow(new QtLinkWindow(field));
   }
   bool Show() {
     window.show();
@@ -132,10 +133,10 @@ class tst_CHyperLink : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<LinkWindow> w;
+  std::unique_ptr<LinkInWindow> w;
 
  private slots:
-  void init() { w = std::make_unique<LinkWindow>(); }
+  void init() { w = std::make_unique<LinkInWindow>(); }
   // The pointer ends away from where the next test's field will be.
   void cleanup() {
     if (w->window.isVisible()) w->Leave();

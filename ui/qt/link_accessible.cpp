@@ -1,10 +1,11 @@
-#include "ui/link_accessible.h"
+#include "ui/qt/link_accessible.h"
 
 #include <QAccessibleWidget>
 #include <QLineEdit>
 #include <QPointer>
 
 #include "ui/hyperlink.h"
+#include "ui/qt/qt_link_window.h"
 
 namespace kelvane {
 
@@ -15,33 +16,35 @@ constexpr char kLinkProperty[] = "kelvaneHyperLink";
 
 class LinkAccessible : public QAccessibleWidget {
  public:
-  LinkAccessible(QWidget* field, CHyperLink* link) : QAccessibleWidget(field, QAccessible::Link), link_(link) {}
+  LinkAccessible(QWidget* field, QtLinkWindow* window) : QAccessibleWidget(field, QAccessible::Link), window_(window) {}
 
   [[nodiscard]] QString text(QAccessible::Text kind) const override {
-    if ((kind == QAccessible::Name || kind == QAccessible::Value) && link_ != nullptr) {
-      return QString::fromLocal8Bit(link_->linkText().data(), static_cast<qsizetype>(link_->linkText().size()));
+    if (const CHyperLink* link = Link(); (kind == QAccessible::Name || kind == QAccessible::Value) && link != nullptr) {
+      return QString::fromUtf8(link->linkText().data(), static_cast<qsizetype>(link->linkText().size()));
     }
     return QAccessibleWidget::text(kind);
   }
   [[nodiscard]] QAccessible::State state() const override {
     QAccessible::State state = QAccessibleWidget::state();
     state.linked = true;
-    state.traversed = link_ != nullptr && link_->visited();
+    state.traversed = Link() != nullptr && Link()->visited();
     return state;
   }
   [[nodiscard]] QStringList actionNames() const override {
     return QStringList{pressAction()} + QAccessibleWidget::actionNames();
   }
   void doAction(const QString& action) override {
-    if (action == pressAction() && link_ != nullptr) {
-      link_->OnOpen();
+    if (CHyperLink* link = Link(); action == pressAction() && link != nullptr) {
+      link->OnOpen();
       return;
     }
     QAccessibleWidget::doAction(action);
   }
 
  private:
-  QPointer<CHyperLink> link_;
+  [[nodiscard]] CHyperLink* Link() const { return window_ != nullptr ? window_->link() : nullptr; }
+
+  QPointer<QtLinkWindow> window_;
 };
 
 QAccessibleInterface* LinkFactory(const QString& className, QObject* object) {
@@ -49,22 +52,23 @@ QAccessibleInterface* LinkFactory(const QString& className, QObject* object) {
   if (className != QLatin1String("QLineEdit") || field == nullptr) {
     return nullptr;
   }
-  auto* link = dynamic_cast<CHyperLink*>(field->property(kLinkProperty).value<QObject*>());
-  return link != nullptr ? new LinkAccessible(field, link) : nullptr;
+  auto* window = dynamic_cast<QtLinkWindow*>(field->property(kLinkProperty).value<QObject*>());
+  return window != nullptr ? new LinkAccessible(field, window) : nullptr;
 }
 
 }  // namespace
 
-void MakeAccessibleAsLink(QLineEdit* field, CHyperLink* link) {
+void MakeAccessibleAsLink(QLineEdit* field, QtLinkWindow* window) {
   static const bool installed = [] {
     QAccessible::installFactory(LinkFactory);
     return true;
   }();
   (void)installed;
-  field->setProperty(kLinkProperty, QVariant::fromValue<QObject*>(link));
-  // An interface made before the field became a link is cached; drop it so the next query is ours.
+  field->setProperty(kLinkProperty, QVariant::fromValue<QObject*>(window));
+  // An interface made before the field became a link, or while it was one, is cached; drop it so
+  // the next query is made for what the field is now.
   if (QAccessibleInterface* current = QAccessible::queryAccessibleInterface(field);
-      current != nullptr && current->role() != QAccessible::Link) {
+      current != nullptr && (current->role() == QAccessible::Link) != (window != nullptr)) {
     QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(current));
   }
 }

@@ -1,4 +1,4 @@
-#include "ui/focus_frame.h"
+#include "ui/qt/focus_frame.h"
 
 #include <QPainter>
 #include <QStyle>
