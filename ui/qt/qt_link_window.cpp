@@ -22,7 +22,7 @@ namespace kelvane {
 
 namespace {
 
-// The fingertip of res/cursors/hand.png.
+// The fingertip of res/cursors/hand.cur.
 constexpr int kHandHotSpotX = 8;
 constexpr int kHandHotSpotY = 3;
 
