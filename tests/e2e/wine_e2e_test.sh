@@ -5,8 +5,8 @@
 # Escape saves the six values; the link's menu copies its address and puts a shortcut on the
 # Desktop. Pictures of each dialog at 100 % and 150 % go to BUILD_DIR/e2e-screenshots.
 #   tests/e2e/wine_e2e_test.sh BUILD_DIR KELVANE_EXE WINDOWS_PROBE_EXE
-# Each scale has a Wine prefix of its own under BUILD_DIR/e2e (tests/support/wine_run.sh makes it),
-# so the desktop this test opens and closes is never one that another test is using.
+# The test has a Wine prefix of its own, BUILD_DIR/e2e/wine (tests/support/wine_run.sh makes it), so
+# the desktop this test opens on its display and ends is never one that another test is using.
 set -euo pipefail
 
 if [ $# -ne 3 ]; then
@@ -30,15 +30,12 @@ shots=$build/e2e-screenshots
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-wine-e2e-XXXXXX")
 source "$here/x_display.sh"
 
-prefixes=()
 cleanup() {
   stop_process "$pid"
-  # The prefixes are this test's own: their servers, and the desktops they keep on our display, end
-  # with it.
-  local prefix
-  for prefix in "${prefixes[@]}"; do
-    WINEPREFIX=$prefix timeout 60 wineserver --wait 2>/dev/null || WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-  done
+  # The prefix is this test's own: its server, and the desktop it keeps on our display, end with it.
+  if [ -n "${WINEPREFIX:-}" ]; then
+    timeout 60 wineserver --wait 2>/dev/null || wineserver -k 2>/dev/null || true
+  fi
   stop_process "$xvfb"
   rm -rf "$work"
 }
@@ -50,14 +47,13 @@ mkdir -p "$shots"
 
 key='HKCU\Software\Orvalle Software Inc.\Kelvane\Settings'
 
-# Makes the prefix for one screen scale (dots per inch) and works in it from here on.
+# Makes the test's prefix and works in it from here on.
 use_prefix() {
-  local home=$build/e2e/$1 dpi=$2 status=0
-  "$run" "$home" "$probe" desktop-folder >"$work/desktop" 2>"$work/prefix.err" || status=$?
+  local status=0
+  export WINEPREFIX=$build/e2e/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  "$run" "$build/e2e" "$probe" desktop-folder >"$work/desktop" 2>"$work/prefix.err" || status=$?
   [ "$status" -ne 77 ] || skip "$(cat "$work/prefix.err")"
   [ "$status" -eq 0 ] || fail "the Wine prefix could not be made: $(cat "$work/prefix.err")"
-  export WINEPREFIX=$home/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  prefixes+=("$WINEPREFIX")
   # Wine's own Tahoma, MS Sans Serif and Marlett (the caption buttons), which Debian keeps outside
   # the prefix's font folder, where Wine does not look for them.
   local font
@@ -66,8 +62,12 @@ use_prefix() {
   done
   # With no window manager on the display, Wine draws the title bars and frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
   wine reg delete 'HKCU\Software\Orvalle Software Inc.' /f >/dev/null 2>&1 || true
+}
+# The screen scale in per cent, which programs started from here on take (96 dots per inch is 100 %).
+set_scale() {
+  scale=$1
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null
 }
 
 kelvane_windows() {
@@ -80,6 +80,10 @@ shown_or_exited() {
   window_count_is Kelvane 1 || has_exited
 }
 
+# A text as windows_probe writes it: backslashes doubled (the texts compared here hold no line break).
+escaped() {
+  printf '%s' "${1//\\/\\\\}"
+}
 # What windows_probe reads of the windows named $1 (the top one first).
 controls() {
   wine "$probe" controls "$1" | tr -d '\r' || true
@@ -93,6 +97,9 @@ list_rows() {
 }
 focused_control() {
   controls "$1" | awk -F'\t' '$1 == "focus" { print $2; exit }'
+}
+clipboard_is() {
+  [ "$(wine "$probe" clipboard)" = "$1" ]
 }
 fail_details() {
   echo "the windows named Kelvane:"
@@ -123,7 +130,7 @@ answer_message() {
   wait_for 60 window_count_is Kelvane 2 || fail "no message box saying \"$text\""
   local box
   box=$(kelvane_windows | grep -vx "$main")
-  controls Kelvane | grep -qF "$text" || fail "the message box does not say \"$text\""
+  controls Kelvane | grep -qF "$(escaped "$text")" || fail "the message box does not say \"$text\""
   [ -z "${shoot_message:-}" ] || shoot "$box" "message"
   xdotool windowfocus --sync "$box"
   xdotool key --clearmodifiers "$answer"
@@ -144,7 +151,7 @@ closed_variable_setup() {
   xdotool windowfocus --sync "$main"
 }
 
-# shoot WINDOW NAME: a picture of one window, at this prefix's scale.
+# shoot WINDOW NAME: a picture of one window, at the present scale.
 shoot() {
   import -window "$1" "$shots/windows-$2-$scale.png" || fail "no picture of $2"
 }
@@ -177,10 +184,13 @@ open_link_menu() {
   wait_for 30 popup_menu >/dev/null || fail "Shift+F10 on the link showed no menu"
   menu=$(popup_menu)
 }
+no_popup_menu() {
+  ! popup_menu >/dev/null
+}
 
 # --- 100 %: every case -------------------------------------------------------------------------
-scale=100
-use_prefix scale-100 96
+use_prefix
+set_scale 100
 out_unix=$work/out.txt
 out_windows=$(winepath -w "$out_unix" | tr -d '\r')
 
@@ -196,7 +206,7 @@ wine reg add "$key" /v Values /t REG_MULTI_SZ /d 'World\0%%count1%03d%%' /f >/de
 start_app
 shoot "$main" main
 [ "$(control_text Kelvane 1000)" = 'Hi NAME #N\r\n' ] || fail "the block text is not the saved one"
-[ "$(control_text Kelvane 1001)" = "$out_windows" ] || fail "the output file is not the saved one"
+[ "$(control_text Kelvane 1001)" = "$(escaped "$out_windows")" ] || fail "the output file is not the saved one"
 [ "$(control_text Kelvane 1003)" = 2 ] || fail "the repeat count is not the saved 2"
 controls Kelvane | grep -qP '^1008\tButton\tA&ppend data\tunchecked$' || fail "A&ppend data is not shown unticked"
 [ "$(list_rows)" = 'name|#n' ] || fail "the list shows $(list_rows), not the saved tags"
@@ -262,7 +272,7 @@ wine "$probe" put-clipboard 'held before' || fail "could not put a text on the c
 open_link_menu
 shoot_menu "$menu"
 xdotool key --clearmodifiers t
-wait_for 30 test "$(wine "$probe" clipboard)" = 'https://www.orvalle.example/' ||
+wait_for 30 clipboard_is 'https://www.orvalle.example/' ||
   fail "Copy Shortcut left the clipboard holding $(wine "$probe" clipboard)"
 [ "$(wine "$probe" private-format)" = 'kept beside the text' ] || fail "Copy Shortcut lost the clipboard's other formats"
 desktop=$(winepath -u "$(tr -d '\r\n' <"$work/desktop")")
@@ -285,12 +295,15 @@ expect 'Append' REG_DWORD '0x1'
 expect 'Repeat Count' REG_DWORD '0x3'
 expect 'Value Names' REG_MULTI_SZ 'name\\0#n'
 expect 'Values' REG_MULTI_SZ 'World\\0%%count1%03d%%'
-[ "$(grep -Ec '^ +[^ ].* +REG_[A-Z_]+( |$)' <<<"$shown")" -eq 6 ] || fail "other values than the six were saved: $shown"
+# Beside the job, the settings hold only the window's own size (Linux's window is resizable; this
+# dialog is not, and saves it as 0 by 0).
+[ "$(grep -Ev '^ +Window Size +REG_DWORD ' <<<"$shown" | grep -Ec '^ +[^ ].* +REG_[A-Z_]+( |$)')" -eq 6 ] ||
+  fail "other values than the six were saved: $shown"
 echo "wine e2e: Escape saved the six values with their types"
 
 # --- 150 %: the pictures ------------------------------------------------------------------------
-scale=150
-use_prefix scale-150 144
+set_scale 150
+wine reg delete 'HKCU\Software\Orvalle Software Inc.' /f >/dev/null
 start_app
 shoot "$main" main
 open_variable_setup alt+a
@@ -302,5 +315,6 @@ shoot_message=1 answer_message "Results were written to the clipboard" Return
 open_link_menu
 shoot_menu "$menu"
 xdotool key --clearmodifiers Escape
+wait_for 30 no_popup_menu || fail "Escape did not close the link's menu"
 close_app
 echo "wine e2e: pictures at 100 % and 150 % in $shots"
