@@ -10,6 +10,7 @@
 //   windows_probe desktop-folder     the user's Desktop folder
 // Line breaks, tabs and backslashes in texts are written \r, \n, \t and \\ so that a line is a line.
 #include <windows.h>
+// After windows.h, which they need.
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
@@ -27,9 +28,13 @@ namespace {
 
 constexpr char kPrivateFormatData[] = "kept beside the text";
 
-UINT PrivateFormat() { return RegisterClipboardFormatW(L"Kelvane end-to-end test format"); }
+UINT PrivateFormat() {
+  return RegisterClipboardFormatW(L"Kelvane end-to-end test format");
+}
 
-void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
 
 std::string Escaped(const std::wstring& text) {
   std::string out;
