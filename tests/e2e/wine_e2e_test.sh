@@ -70,6 +70,10 @@ set_scale() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null
 }
 
+# Gives a window the keyboard; there is no window manager to do it.
+focus_window() {
+  timeout 30 xdotool windowfocus --sync "$1" || fail "window $1 did not take the keyboard"
+}
 kelvane_windows() {
   windows_named Kelvane
 }
@@ -112,10 +116,10 @@ start_app() {
   wait_for 60 shown_or_exited || fail "the main window did not appear"
   has_exited && fail "kelvane.exe ended at start-up"
   main=$(kelvane_windows)
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
 }
 close_app() {
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
   xdotool key --clearmodifiers Escape
   wait_for 60 has_exited || fail "Escape did not close the program"
   local status=0
@@ -132,23 +136,23 @@ answer_message() {
   box=$(kelvane_windows | grep -vx "$main")
   controls Kelvane | grep -qF "$(escaped "$text")" || fail "the message box does not say \"$text\""
   [ -z "${shoot_message:-}" ] || shoot "$box" "message"
-  xdotool windowfocus --sync "$box"
+  focus_window "$box"
   xdotool key --clearmodifiers "$answer"
   wait_for 30 window_count_is Kelvane 1 || fail "$answer did not answer \"$text\""
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
 }
 
 # Opens the Variable Setup dialog with key $1 and waits for it.
 open_variable_setup() {
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
   xdotool key --clearmodifiers "$1"
   wait_for 60 window_count_is 'Variable Setup' 1 || fail "$1 did not open Variable Setup"
   setup=$(windows_named 'Variable Setup')
-  xdotool windowfocus --sync "$setup"
+  focus_window "$setup"
 }
 closed_variable_setup() {
   wait_for 30 window_count_is 'Variable Setup' 0 || fail "Variable Setup did not close"
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
 }
 
 # shoot WINDOW NAME: a picture of one window, at the present scale.
@@ -176,7 +180,7 @@ popup_menu() {
   return 1
 }
 open_link_menu() {
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
   # Alt+R is the repeat count; the link is the next tab stop. Shift+F10 asks for its menu.
   xdotool key --clearmodifiers alt+r Tab
   [ "$(focused_control Kelvane)" = 154 ] || fail "Tab after the repeat count did not reach the link"
