@@ -155,8 +155,20 @@ closed_variable_setup() {
   focus_window "$main"
 }
 
-# shoot WINDOW NAME: a picture of one window, at the present scale.
+# Whether window $1 looks the same in three pictures in a row: painting has ended.
+still_picture() {
+  local last= same=0 now
+  for _ in 1 2 3; do
+    now=$(import -window "$1" ppm:- 2>/dev/null | md5sum)
+    [ "$now" = "$last" ] && same=$((same + 1))
+    last=$now
+    sleep 0.1
+  done
+  [ "$same" -eq 2 ]
+}
+# shoot WINDOW NAME: a picture of one window, at the present scale, once it is fully painted.
 shoot() {
+  wait_for 10 still_picture "$1" || fail "$2 kept changing"
   import -window "$1" "$shots/windows-$2-$scale.png" || fail "no picture of $2"
 }
 # The link's menu is a window of its own, below and beside the dialog: a picture of both.
@@ -167,6 +179,7 @@ shoot_menu() {
   eval "$(xdotool getwindowgeometry --shell "$menu" | sed -n 's/^\([XY]\)=/\1=/p; s/^WIDTH=/w=/p; s/^HEIGHT=/h=/p')"
   ((X + w > right)) && right=$((X + w))
   ((Y + h > bottom)) && bottom=$((Y + h))
+  wait_for 10 still_picture root || fail "the link's menu kept changing"
   import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$shots/windows-link-menu-$scale.png" ||
     fail "no picture of the link's menu"
 }
@@ -195,21 +208,24 @@ no_popup_menu() {
 # --- 100 %: every case -------------------------------------------------------------------------
 use_prefix
 set_scale 100
-out_unix=$work/out.txt
-out_windows=$(winepath -w "$out_unix" | tr -d '\r')
+# On the prefix's drive C:, as a Windows user's file would be (and as the pictures show it).
+out_windows='C:\jobs\greetings.txt'
+out_unix=$WINEPREFIX/drive_c/jobs/greetings.txt
+mkdir -p "${out_unix%/*}"
+rm -f "$out_unix"
 
 # A job as a user's earlier run left it: the block ends in a line break, one variable has a single
 # value for every copy, the other a counter.
-wine reg add "$key" /v Text /t REG_SZ /d $'Hi NAME #N\r\n' /f >/dev/null
+wine reg add "$key" /v Text /t REG_SZ /d $'Welcome, NAME: you are guest #N.\r\n' /f >/dev/null
 wine reg add "$key" /v 'Output File' /t REG_SZ /d "$out_windows" /f >/dev/null
 wine reg add "$key" /v Append /t REG_DWORD /d 0 /f >/dev/null
 wine reg add "$key" /v 'Repeat Count' /t REG_DWORD /d 2 /f >/dev/null
 wine reg add "$key" /v 'Value Names' /t REG_MULTI_SZ /d 'name\0#n' /f >/dev/null
-wine reg add "$key" /v Values /t REG_MULTI_SZ /d 'World\0%%count1%03d%%' /f >/dev/null
+wine reg add "$key" /v Values /t REG_MULTI_SZ /d 'Ada\0%%count1%03d%%' /f >/dev/null
 
 start_app
 shoot "$main" main
-[ "$(control_text Kelvane 1000)" = 'Hi NAME #N\r\n' ] || fail "the block text is not the saved one"
+[ "$(control_text Kelvane 1000)" = 'Welcome, NAME: you are guest #N.\r\n' ] || fail "the block text is not the saved one"
 [ "$(control_text Kelvane 1001)" = "$(escaped "$out_windows")" ] || fail "the output file is not the saved one"
 [ "$(control_text Kelvane 1003)" = 2 ] || fail "the repeat count is not the saved 2"
 controls Kelvane | grep -qP '^1008\tButton\tA&ppend data\tunchecked$' || fail "A&ppend data is not shown unticked"
@@ -219,7 +235,7 @@ echo "wine e2e: the saved job is shown"
 
 # Alt+R selects the repeat count's text; 3 replaces it. Alt+U is D&uplicate.
 xdotool key --clearmodifiers alt+r 3 alt+u
-expected=$'Hi World 001\r\nHi World 002\r\nHi World 003\r\n'
+expected=$'Welcome, Ada: you are guest 001.\r\nWelcome, Ada: you are guest 002.\r\nWelcome, Ada: you are guest 003.\r\n'
 shoot_message=1 answer_message "Results were written to file $out_windows" Return
 [ "$(cat "$out_unix"; echo .)" = "$expected." ] || fail "the output file holds $(od -c "$out_unix" | head -5)"
 echo "wine e2e: D&uplicate wrote the file"
@@ -293,12 +309,12 @@ shown=$(wine reg query "$key" | tr -d '\r')
 expect() {  # name, type, data as an extended regular expression
   grep -Eq "^ +$1 +$2 *$3\$" <<<"$shown" || fail "no value \"$1\" of type $2 holding /$3/ in: $shown"
 }
-expect 'Text' REG_SZ 'Hi NAME #N'
+expect 'Text' REG_SZ 'Welcome, NAME: you are guest #N\.'
 expect 'Output File' REG_SZ ''
 expect 'Append' REG_DWORD '0x1'
 expect 'Repeat Count' REG_DWORD '0x3'
 expect 'Value Names' REG_MULTI_SZ 'name\\0#n'
-expect 'Values' REG_MULTI_SZ 'World\\0%%count1%03d%%'
+expect 'Values' REG_MULTI_SZ 'Ada\\0%%count1%03d%%'
 # Beside the job, the settings hold only the window's own size (Linux's window is resizable; this
 # dialog is not, and saves it as 0 by 0).
 [ "$(grep -Ev '^ +Window Size +REG_DWORD ' <<<"$shown" | grep -Ec '^ +[^ ].* +REG_[A-Z_]+( |$)')" -eq 6 ] ||
