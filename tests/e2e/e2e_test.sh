@@ -31,37 +31,6 @@ trap 'exit 143' TERM INT
 
 start_display
 
-kelvane_windows() {
-  windows_named Kelvane
-}
-window_count_is() {
-  [ "$(kelvane_windows | grep -c .)" -eq "$1" ]
-}
-shown_or_exited() {
-  window_count_is 1 || has_exited
-}
-
-# Starts the program and gives its window the keyboard; there is no window manager to do it.
-start_app() {
-  QT_QPA_PLATFORM=xcb "$app" >"$work/app.out" 2>"$work/app.err" &
-  pid=$!
-  wait_for 30 shown_or_exited || fail "the main window did not appear"
-  has_exited && fail "kelvane ended at start-up"
-  main=$(kelvane_windows)
-  xdotool windowfocus --sync "$main"
-}
-
-# Escape closes the program; a message shown on the way out would keep it open.
-close_app() {
-  xdotool windowfocus --sync "$main"
-  xdotool key --clearmodifiers Escape
-  wait_for 30 has_exited || fail "Escape did not close the program"
-  local status=0
-  wait "$pid" || status=$?
-  pid=
-  [ "$status" -eq 0 ] || fail "kelvane exited with status $status"
-}
-
 export XDG_CONFIG_HOME="$work/config"
 out="$work/out.txt"
 settings="$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg"
@@ -72,21 +41,21 @@ settings="$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg"
 grep -q '^"Repeat Count"=dword:00000002' "$settings" || fail "the saved job has no repeat count 2"
 rm -f "$out"
 
-start_app
+start_app env QT_QPA_PLATFORM=xcb "$app"
 
 # Alt+R is the repeat count's label; select whatever the field holds and type over it.
 xdotool key --clearmodifiers alt+r ctrl+a 3
 xdotool key --clearmodifiers alt+u
 
-wait_for 30 window_count_is 2 || fail "no message box after D&uplicate"
+wait_for 30 window_count_is Kelvane 2 || fail "no message box after D&uplicate"
 box=$(kelvane_windows | grep -vx "$main")
 # The message is shown only once every byte is written and the file closed.
 expected=$'Hi World 001\nHi World 002\nHi World 003\n'
 [ "$(cat "$out"; echo .)" = "$expected." ] || fail "the output file holds $(od -c "$out" | head -5)"
 
-xdotool windowfocus --sync "$box"
+focus_window "$box"
 xdotool key --clearmodifiers Return
-wait_for 10 window_count_is 1 || fail "Return did not dismiss the message box"
+wait_for 10 window_count_is Kelvane 1 || fail "Return did not dismiss the message box"
 
 close_app
 
@@ -119,10 +88,10 @@ captions() {
 no_window_named() {
   ! window_named "$1" >/dev/null
 }
-start_app
+start_app env QT_QPA_PLATFORM=xcb "$app"
 window_named Kelvane >/dev/null || fail "the main window's caption is not exactly \"Kelvane\": $(captions)"
 for caption in 'Variable Setup' 'Save As'; do
-  xdotool windowfocus --sync "$main"
+  focus_window "$main"
   if [ "$caption" = 'Variable Setup' ]; then
     xdotool key --clearmodifiers alt+a
   else
@@ -130,7 +99,7 @@ for caption in 'Variable Setup' 'Save As'; do
     xdotool key --clearmodifiers alt+o Tab space
   fi
   wait_for 30 window_named "$caption" >/dev/null || fail "no window captioned exactly \"$caption\": $(captions)"
-  xdotool windowfocus --sync "$(window_named "$caption")"
+  focus_window "$(window_named "$caption")"
   xdotool key --clearmodifiers Escape
   wait_for 10 no_window_named "$caption" || fail "Escape did not close $caption"
 done
@@ -141,8 +110,8 @@ echo "e2e: the captions read Kelvane, Variable Setup and Save As"
 # and closes the same way, leaving the folder as it was.
 export XDG_CONFIG_HOME="$work/config-unusable"
 mkdir -p "$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg/inside"
-start_app
-window_count_is 1 || fail "a message appeared at start-up"
+start_app env QT_QPA_PLATFORM=xcb "$app"
+window_count_is Kelvane 1 || fail "a message appeared at start-up"
 close_app
 [ -d "$XDG_CONFIG_HOME/Orvalle Software Inc./Kelvane.reg/inside" ] || fail "the folder in the way was touched"
 echo "e2e: started and closed quietly with an unusable settings file"

@@ -70,20 +70,6 @@ set_scale() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null
 }
 
-# Gives a window the keyboard; there is no window manager to do it.
-focus_window() {
-  timeout 30 xdotool windowfocus --sync "$1" || fail "window $1 did not take the keyboard"
-}
-kelvane_windows() {
-  windows_named Kelvane
-}
-window_count_is() {
-  [ "$(windows_named "$1" | grep -c .)" -eq "$2" ]
-}
-shown_or_exited() {
-  window_count_is Kelvane 1 || has_exited
-}
-
 # A text as windows_probe writes it: backslashes doubled (the texts compared here hold no line break).
 escaped() {
   printf '%s' "${1//\\/\\\\}"
@@ -108,24 +94,6 @@ clipboard_is() {
 fail_details() {
   echo "the windows named Kelvane:"
   controls Kelvane
-}
-
-start_app() {
-  wine "$app" >"$work/app.out" 2>"$work/app.err" &
-  pid=$!
-  wait_for 60 shown_or_exited || fail "the main window did not appear"
-  has_exited && fail "kelvane.exe ended at start-up"
-  main=$(kelvane_windows)
-  focus_window "$main"
-}
-close_app() {
-  focus_window "$main"
-  xdotool key --clearmodifiers Escape
-  wait_for 60 has_exited || fail "Escape did not close the program"
-  local status=0
-  wait "$pid" || status=$?
-  pid=
-  [ "$status" -eq 0 ] || fail "kelvane.exe exited with status $status"
 }
 
 # Waits for the message box over the main window, checks its text, answers it with key $2.
@@ -223,7 +191,7 @@ wine reg add "$key" /v 'Repeat Count' /t REG_DWORD /d 2 /f >/dev/null
 wine reg add "$key" /v 'Value Names' /t REG_MULTI_SZ /d 'name\0#n' /f >/dev/null
 wine reg add "$key" /v Values /t REG_MULTI_SZ /d 'Ada\0%%count1%03d%%' /f >/dev/null
 
-start_app
+start_app wine "$app"
 shoot "$main" main
 [ "$(control_text Kelvane 1000)" = 'Welcome, NAME: you are guest #N.\r\n' ] || fail "the block text is not the saved one"
 [ "$(control_text Kelvane 1001)" = "$(escaped "$out_windows")" ] || fail "the output file is not the saved one"
@@ -324,7 +292,7 @@ echo "wine e2e: Escape saved the six values with their types"
 # --- 150 %: the pictures ------------------------------------------------------------------------
 set_scale 150
 wine reg delete 'HKCU\Software\Orvalle Software Inc.' /f >/dev/null
-start_app
+start_app wine "$app"
 shoot "$main" main
 open_variable_setup alt+a
 shoot "$setup" variable-setup

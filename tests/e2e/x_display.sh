@@ -1,6 +1,7 @@
 # Sourced by the end-to-end tests: a virtual X display of the test's own, waiting for what a test
 # needs with a limit, and what is shown when a test fails. The test sets `work` (its temporary
-# folder) and `pid` (the program it drives, once started) and may define `fail_details` to say more.
+# folder) and may define `fail_details` to say more; start_app and close_app keep the program's
+# process in `pid` and its main window in `main`.
 
 pid=
 xvfb=
@@ -63,7 +64,44 @@ start_display() {
   export DISPLAY=":$(cat "$work/display")"
 }
 
-# The visible windows whose name is exactly $1.
+# The visible windows whose name is exactly $1, and whether there are $2 of them.
 windows_named() {
   xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true
+}
+window_count_is() {
+  [ "$(windows_named "$1" | grep -c .)" -eq "$2" ]
+}
+
+# Gives a window the keyboard; there is no window manager to do it.
+focus_window() {
+  timeout 30 xdotool windowfocus --sync "$1" || fail "window $1 did not take the keyboard"
+}
+
+# The program's main window and its message boxes, all named Kelvane.
+kelvane_windows() {
+  windows_named Kelvane
+}
+shown_or_exited() {
+  window_count_is Kelvane 1 || has_exited
+}
+
+# start_app COMMAND...: starts the program and gives its main window, $main, the keyboard.
+start_app() {
+  "$@" >"$work/app.out" 2>"$work/app.err" &
+  pid=$!
+  wait_for 60 shown_or_exited || fail "the main window did not appear"
+  has_exited && fail "the program ended at start-up"
+  main=$(kelvane_windows)
+  focus_window "$main"
+}
+
+# Escape closes the program; a message shown on the way out would keep it open.
+close_app() {
+  focus_window "$main"
+  xdotool key --clearmodifiers Escape
+  wait_for 60 has_exited || fail "Escape did not close the program"
+  local status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "the program exited with status $status"
 }
