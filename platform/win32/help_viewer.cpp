@@ -1,6 +1,5 @@
 #include <windows.h>
-// After windows.h, which they need.
-#include <shellapi.h>
+// After windows.h, which it needs.
 #include <shlwapi.h>
 
 #include <array>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/desktop_services.h"
+#include "platform/win32/shortcut_object.h"
 #include "platform/win32/wide.h"
 
 namespace kelvane {
@@ -88,9 +88,7 @@ bool OpenInBrowser(const std::wstring& url) {
   if (!command.empty() && StartProcess(CommandLineFor(command, url))) {
     return true;
   }
-  const auto result =
-      reinterpret_cast<INT_PTR>(::ShellExecuteW(::GetActiveWindow(), L"open", url.c_str(), nullptr, nullptr, SW_SHOW));
-  return result > 32;
+  return OpenViaShellExecute(url, ::GetActiveWindow());
 }
 
 BOOL CALLBACK CancelModeOf(HWND window, LPARAM /*unused*/) {

@@ -1,5 +1,7 @@
 #include "platform/win32/shortcut_object.h"
 
+#include <shellapi.h>
+
 namespace kelvane {
 
 ComApartment::ComApartment() {
@@ -33,6 +35,12 @@ InternetShortcutObject::~InternetShortcutObject() {
   if (locator_ != nullptr) {
     locator_->Release();
   }
+}
+
+bool OpenViaShellExecute(const std::wstring& target, HWND owner) {
+  const auto result =
+      reinterpret_cast<INT_PTR>(::ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOW));
+  return result > 32;
 }
 
 }  // namespace kelvane

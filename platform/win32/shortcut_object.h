@@ -1,4 +1,5 @@
-// The shell's Internet Shortcut object, which opens links and saves them as .URL files.
+// The shell's ways of opening links: its Internet Shortcut object, which also saves them as .URL
+// files, and ShellExecute.
 #pragma once
 
 #include <windows.h>
@@ -42,5 +43,8 @@ class InternetShortcutObject {
  private:
   IUniformResourceLocatorW* locator_ = nullptr;
 };
+
+// ShellExecuteW's "open" of a URL or file, shown; false when nothing took it.
+bool OpenViaShellExecute(const std::wstring& target, HWND owner);
 
 }  // namespace kelvane

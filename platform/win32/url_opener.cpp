@@ -1,7 +1,3 @@
-#include <windows.h>
-// After windows.h, which they need.
-#include <shellapi.h>
-
 #include "platform/win32/desktop_services.h"
 #include "platform/win32/shortcut_object.h"
 #include "platform/win32/wide.h"
@@ -21,12 +17,6 @@ bool OpenViaShortcutObject(const std::wstring& url, HWND owner) {
   command.hwndParent = owner;
   command.pcszVerb = L"open";
   return SUCCEEDED(shortcut.get()->InvokeCommand(&command));
-}
-
-bool OpenViaShellExecute(const std::wstring& url, HWND owner) {
-  const auto result =
-      reinterpret_cast<INT_PTR>(::ShellExecuteW(owner, L"open", url.c_str(), nullptr, nullptr, SW_SHOW));
-  return result > 32;
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ struct Seen {
   std::string caption;
   std::vector<std::string> texts;  // of its static controls, in order
   std::vector<int> buttons;        // ids of its push buttons, in order
+  HICON icon = nullptr;            // the icon it shows
   HWND owner = nullptr;
   bool ownerEnabled = true;
 };
@@ -94,7 +95,9 @@ class DialogScript {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(child)) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(child, text.data(), static_cast<int>(text.size()))));
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(child, GWL_STYLE));
-    if (_wcsicmp(name, L"Static") == 0 && !text.empty()) {
+    if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+      seen.icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    } else if (_wcsicmp(name, L"Static") == 0 && !text.empty()) {
       seen.texts.push_back(Narrow(text));
     } else if (_wcsicmp(name, L"Button") == 0 && (style & WS_VISIBLE) != 0 &&
                ((style & BS_TYPEMASK) == BS_PUSHBUTTON || (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)) {
@@ -221,19 +224,30 @@ std::string Recorded(const std::string& file) {
 TEST(message_box_win32_test, shows_the_text_under_the_title_and_answers_the_button_pressed) {
   const ActiveWindow main;
   ASSERT_EQ(::GetActiveWindow(), main.get());
+  // The system's shared icons, which the box shows.
+  const HICON exclamation = ::LoadIconW(nullptr, IDI_EXCLAMATION);
+  const HICON information = ::LoadIconW(nullptr, IDI_INFORMATION);
+  const HICON question = ::LoadIconW(nullptr, IDI_QUESTION);
+  const HICON stop = ::LoadIconW(nullptr, IDI_HAND);
   const struct {
     MessageButtons buttons;
     MessageIcon icon;
+    HICON shownIcon;
     std::vector<int> shown;
     int pressed;
     MessageAnswer answer;
   } cases[] = {
-      {MessageButtons::Ok, MessageIcon::None, {IDOK}, IDOK, MessageAnswer::Ok},
-      {MessageButtons::OkCancel, MessageIcon::Information, {IDOK, IDCANCEL}, IDCANCEL, MessageAnswer::Cancel},
-      {MessageButtons::YesNo, MessageIcon::Question, {IDYES, IDNO}, IDYES, MessageAnswer::Yes},
-      {MessageButtons::YesNo, MessageIcon::Exclamation, {IDYES, IDNO}, IDNO, MessageAnswer::No},
-      {MessageButtons::YesNoCancel, MessageIcon::Stop, {IDYES, IDNO, IDCANCEL}, IDCANCEL, MessageAnswer::Cancel},
-      {MessageButtons::YesNoCancel, MessageIcon::None, {IDYES, IDNO, IDCANCEL}, IDNO, MessageAnswer::No},
+      {MessageButtons::Ok, MessageIcon::None, exclamation, {IDOK}, IDOK, MessageAnswer::Ok},
+      {MessageButtons::OkCancel,
+       MessageIcon::Information,
+       information,
+       {IDOK, IDCANCEL},
+       IDCANCEL,
+       MessageAnswer::Cancel},
+      {MessageButtons::YesNo, MessageIcon::Question, question, {IDYES, IDNO}, IDYES, MessageAnswer::Yes},
+      {MessageButtons::YesNo, MessageIcon::Exclamation, exclamation, {IDYES, IDNO}, IDNO, MessageAnswer::No},
+      {MessageButtons::YesNoCancel, MessageIcon::Stop, stop, {IDYES, IDNO, IDCANCEL}, IDCANCEL, MessageAnswer::Cancel},
+      {MessageButtons::YesNoCancel, MessageIcon::None, exclamation, {IDYES, IDNO, IDCANCEL}, IDNO, MessageAnswer::No},
   };
   // What the user typed, quoted as it stands: angle brackets and letters beyond ASCII.
   const std::string text = "Variable <Zo\xC3\xAB> has 2 lines and the repeat value is 3.  Please correct.";
@@ -247,6 +261,7 @@ TEST(message_box_win32_test, shows_the_text_under_the_title_and_answers_the_butt
     EXPECT_EQ(seen.caption, "Kelvane");
     EXPECT_EQ(seen.texts, std::vector<std::string>{text});
     EXPECT_EQ(seen.buttons, c.shown);
+    EXPECT_EQ(seen.icon, c.shownIcon);
     // Owned by the active window, which takes no input while the box is up.
     EXPECT_EQ(seen.owner, main.get());
     EXPECT_FALSE(seen.ownerEnabled);
