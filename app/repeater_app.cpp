@@ -8,10 +8,12 @@
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/help_viewer.h"
 #include "platform/qt/message_box.h"
+#include "platform/qt/special_folders.h"
 #include "platform/qt/url_opener.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
-#include "ui/program_icon.h"
+#include "ui/qt/program_icon.h"
+#include "ui/qt/qt_dialog_host.h"
 #include "ui/repeater_dlg.h"
 
 namespace kelvane {
@@ -30,7 +32,9 @@ bool CRepeaterApp::InitInstance() {
   QtFileDialog fileDialog;
   QtHelpViewer help;
   QtUrlOpener urls;
-  CRepeaterDlg dialog(DialogServices{messages, clipboard, fileDialog, help, urls});
+  QtDialogHost host;
+  CRepeaterDlg dialog(
+      DialogServices{host, messages, clipboard, fileDialog, help, urls, {FavoritesFolder, DesktopFolder}});
   // Logging out, or Ctrl+C in the terminal that started the program, closes it as Close does,
   // a run in hand cancelled, rather than kill it with the job the user typed.
   const StopSignals stopSignals([&dialog] { dialog.OnStopSignal(); });

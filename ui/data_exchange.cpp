@@ -1,67 +1,57 @@
 #include "ui/data_exchange.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-
 #include "engine/validation.h"
 #include "platform/message_box.h"
 #include "platform/message_text.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
-#include "ui/template_dialog.h"
+#include "ui/dialog.h"
 
 namespace kelvane {
 
 namespace {
 
-// What a text box was last filled with, and how it showed it.
-constexpr char kExchangedBytes[] = "kelvaneExchangedBytes";
-constexpr char kExchangedText[] = "kelvaneExchangedText";
+// Each LF not already after a CR becomes CR LF.
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+      out += '\r';
+    }
+    out += text[i];
+  }
+  return out;
+}
 
 }  // namespace
 
-DataExchange::DataExchange(TemplateDialog& dialog, bool saveAndValidate, bool quiet)
-    : dialog_(dialog), saving_(saveAndValidate), quiet_(quiet) {}
+DataExchange::DataExchange(CDialog& dialog, bool saveAndValidate, bool quiet)
+    : dialog_(dialog), window_(*dialog.window()), saving_(saveAndValidate), quiet_(quiet) {}
 
-QWidget* DataExchange::Control(int id) {
-  lastControl_ = id;
-  return dialog_.GetDlgItem(id);
-}
-
+// A field holds characters, not bytes: a Qt text box turns CR LF and a lone CR into LF, a Windows
+// edit control shows lone LFs as CR LF, and bytes that are not UTF-8 become replacement
+// characters. So a text the user left alone is handed back byte for byte, and an edited one keeps
+// CR LF breaks if it had them; new texts get the field's own breaks.
 void DataExchange::Text(int id, std::string& value) {
-  QWidget* control = Control(id);
-  auto* line = qobject_cast<QLineEdit*>(control);
-  auto* box = qobject_cast<QPlainTextEdit*>(control);
-  if (line == nullptr && box == nullptr) {
-    return;
-  }
-  const auto shown = [&] { return line != nullptr ? line->text() : box->toPlainText(); };
-  // A field holds characters, not bytes: a text box turns CR LF and a lone CR into LF, and bytes
-  // that are not UTF-8 become replacement characters. So a text the user left alone is handed back
-  // byte for byte, and an edited one keeps CR LF breaks if it had them; new texts get LF.
+  lastControl_ = id;
+  auto& exchanged = dialog_.exchanged_;
   if (saving_) {
-    const QString now = shown();
-    const QByteArray original = control->property(kExchangedBytes).toByteArray();
-    if (control->property(kExchangedText).isValid() && now == control->property(kExchangedText).toString()) {
-      value = original.toStdString();
-      return;
+    std::string now = window_.GetDlgItemText(id);
+    const auto found = exchanged.find(id);
+    if (found == exchanged.end()) {
+      value = std::move(now);
+    } else if (now == found->second.shown) {
+      value = found->second.bytes;
+    } else if (found->second.bytes.find("\r\n") != std::string::npos) {
+      value = WithCrLf(now);
+    } else {
+      value = std::move(now);
     }
-    QByteArray bytes = now.toLocal8Bit();
-    if (box != nullptr && original.contains("\r\n")) {
-      bytes.replace("\n", "\r\n");
-    }
-    value = bytes.toStdString();
     return;
   }
-  const QString text = QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size()));
-  if (line != nullptr) {
-    line->setText(text);
-  } else {
-    box->setPlainText(text);
-  }
-  control->setProperty(kExchangedBytes, QByteArray(value.data(), static_cast<qsizetype>(value.size())));
-  control->setProperty(kExchangedText, shown());
+  window_.SetDlgItemText(id, value);
+  exchanged[id] = {value, window_.GetDlgItemText(id)};
 }
 
 void DataExchange::Int(int id, int& value) {
@@ -73,18 +63,15 @@ void DataExchange::Int(int id, int& value) {
 }
 
 void DataExchange::Check(int id, int& value) {
-  auto* box = qobject_cast<QCheckBox*>(Control(id));
-  if (box == nullptr) {
-    return;
-  }
+  lastControl_ = id;
   if (saving_) {
-    value = box->isChecked() ? 1 : 0;
+    value = window_.IsDlgButtonChecked(id) ? 1 : 0;
     return;
   }
   if (value < 0 || value > 2) {
     value = 0;
   }
-  box->setChecked(value != 0);
+  window_.CheckDlgButton(id, value != 0);
 }
 
 void DataExchange::MinMaxInt(int value, int min, int max) {
@@ -102,14 +89,7 @@ void DataExchange::FailAt(int id, const std::string& message) {
     throw ExchangeFailed{};
   }
   dialog_.messages().Show(message, MessageButtons::Ok, MessageIcon::Exclamation);
-  if (QWidget* control = dialog_.GetDlgItem(id)) {
-    control->setFocus(Qt::OtherFocusReason);
-    if (auto* line = qobject_cast<QLineEdit*>(control)) {
-      line->selectAll();
-    } else if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
-      box->selectAll();
-    }
-  }
+  window_.GotoDlgCtrl(id);
   throw ExchangeFailed{};
 }
 

@@ -3,23 +3,24 @@
 
 #include <string>
 
-class QWidget;
-
 namespace kelvane {
 
-class TemplateDialog;
+class CDialog;
+class DialogWindow;
 
 // Thrown to end an exchange early once its message has been shown.
 struct ExchangeFailed {};
 
 class DataExchange {
  public:
-  // quiet: a failure ends the exchange without a message or a move of the focus.
-  DataExchange(TemplateDialog& dialog, bool saveAndValidate, bool quiet = false);
+  // dialog must have its window. quiet: a failure ends the exchange without a message or a move
+  // of the focus.
+  DataExchange(CDialog& dialog, bool saveAndValidate, bool quiet = false);
 
   [[nodiscard]] bool saving() const { return saving_; }
 
-  // The text of an edit field (local 8-bit, line breaks as LF).
+  // The text of an edit field. A field the user left alone hands back the member's bytes; an
+  // edited one whose text had CR LF breaks gets CR LF for each lone LF.
   void Text(int id, std::string& value);
   // An edit field holding a decimal integer; refused text shows "Please enter an integer.".
   void Int(int id, int& value);
@@ -34,9 +35,8 @@ class DataExchange {
   [[noreturn]] void FailAt(int id, const std::string& message);
 
  private:
-  QWidget* Control(int id);
-
-  TemplateDialog& dialog_;
+  CDialog& dialog_;
+  DialogWindow& window_;
   bool saving_;
   bool quiet_;
   int lastControl_ = 0;

@@ -1,4 +1,4 @@
-// The desktop services the dialogs use; the program passes the Qt ones, tests their fakes.
+// The desktop services the dialogs use; the program passes its toolkit's, tests their fakes.
 #pragma once
 
 #include <functional>
@@ -7,6 +7,7 @@
 namespace kelvane {
 
 class Clipboard;
+class DialogHost;
 class FileDialog;
 class HelpViewer;
 class MessageBox;
@@ -21,11 +22,13 @@ struct ShortcutFolders {
 
 // References to services that outlive every dialog; copied freely.
 struct DialogServices {
+  DialogHost& host;
   MessageBox& messages;
   Clipboard& clipboard;
   FileDialog& fileDialog;
   HelpViewer& help;
   UrlOpener& urls;
+  ShortcutFolders folders;
 };
 
 }  // namespace kelvane

@@ -1,26 +1,15 @@
 #include "ui/repeater_dlg.h"
 
-#include <QApplication>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QResizeEvent>
-#include <QScreen>
-#include <QScrollBar>
-#include <QStyle>
-#include <QTableWidget>
-
 #include "engine/duplicate.h"
 #include "engine/validation.h"
 #include "platform/message_text.h"
-#include "platform/qt/special_folders.h"
 #include "platform/shell.h"
 #include "res/resource.h"
+#include "res/resource_script.h"
 #include "settings/settings.h"
 #include "ui/data_exchange.h"
+#include "ui/dialog_host.h"
 #include "ui/help.h"
-#include "ui/program_icon.h"
-#include "ui/qt/progress_run.h"
-#include "ui/qt/qt_link_window.h"
 #include "ui/variable_dlg.h"
 
 namespace kelvane {
@@ -31,34 +20,20 @@ namespace {
 // short way, which fits beside the notice and names a shortcut after the host.
 constexpr char kMakerAddress[] = "https://www.orvalle.example/";
 
+// Where the system's paths put their last folder apart from the name.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
 }  // namespace
 
-CRepeaterDlg::CRepeaterDlg(DialogServices services, QWidget* parent)
-    : TemplateDialog(IDD_REPEATER_DIALOG, services.messages, parent),
+CRepeaterDlg::CRepeaterDlg(DialogServices services)
+    : CDialog(IDD_REPEATER_DIALOG, services.host, services.messages),
       services_(services),
-      link_(services.urls, services.clipboard, {FavoritesFolder, DesktopFolder}),
-      icon_(ProgramIcon()) {
+      link_(services.urls, services.clipboard, services.folders) {
   LoadSettings(job_, windowSize_);
-  outputFileField_ = Item<QLineEdit>(IDC_OUTPUT_FILE);
-  variableList_ = Item<QTableWidget>(IDC_VARIABLE_LIST);
-  // The "..." and the list say nothing by themselves; these are the names screen readers give them.
-  GetDlgItem(IDC_BROWSE_OUTPUT_FILE)->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_BROWSE_OUTPUT_FILE)));
-  variableList_->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING)));
-  // Larger than the template, the block text takes the extra width and half the extra height, the
-  // list the other half; the rest keeps its place beside or below them.
-  constexpr double kHalf = 0.5;
-  SetAnchor(IDC_BLOCK_TEXT, {0, 0, 1, kHalf});
-  SetAnchor(IDC_OUTPUT_FILE, {0, kHalf, 1, 0});
-  for (const int id : {IDC_BROWSE_OUTPUT_FILE, IDC_APPEND, IDC_ADD_VARIABLE, IDC_EDIT_VARIABLE, IDC_DELETE_VARIABLE,
-                       IDC_REPEAT_COUNT, IDC_LINK}) {
-    SetAnchor(id, {1, kHalf, 0, 0});
-  }
-  SetAnchor(IDC_VARIABLE_LIST, {0, kHalf, 1, kHalf});
-  for (const int id : {ID_HELP, IDOK, IDCANCEL}) {
-    SetAnchor(id, {1, 1, 0, 0});
-  }
-  RestoreWindowSize();
-  connect(variableList_, &QTableWidget::cellDoubleClicked, this, [this] { OnVariableListDoubleClick(); });
 }
 
 void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
@@ -67,10 +42,7 @@ void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
   dx.Int(IDC_REPEAT_COUNT, job_.repeatCount);
   dx.MinMaxInt(job_.repeatCount, kMinRepeatCount, kMaxRepeatCount);
   dx.Check(IDC_APPEND, job_.append);
-  // Bound on the first exchange only and outside dx, so a later failure still focuses "A&ppend data".
-  if (link_.window() == nullptr) {
-    link_.SubclassWindow(new QtLinkWindow(Item<QLineEdit>(IDC_LINK)));
-  }
+  // A failure here leaves the focus on "A&ppend data", the control exchanged last.
   if (dx.saving()) {
     if (const auto error = LineCountError(job_.tags, job_.values, job_.repeatCount)) {
       dx.Fail(*error);
@@ -79,65 +51,51 @@ void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
 }
 
 bool CRepeaterDlg::OnInitDialog() {
-  TemplateDialog::OnInitDialog();
-  setWindowIcon(icon_);
+  CDialog::OnInitDialog();
+  DialogWindow& window = *this->window();
+  window.SetProgramIcon();
+  // Each run of the dialog has a window of its own; the link takes over the new one's.
+  link_.SubclassWindow(window.LinkControl(IDC_LINK));
   link_.SetLink(kMakerAddress, res::LoadString(IDS_LINK_ADDRESS), true);
   link_.SetShadow(false);
+  // Larger than the template, the block text takes the extra width and half the extra height, the
+  // list the other half; the rest keeps its place beside or below them.
+  constexpr double kHalf = 0.5;
+  window.SetAnchor(IDC_BLOCK_TEXT, {0, 0, 1, kHalf});
+  window.SetAnchor(IDC_OUTPUT_FILE, {0, kHalf, 1, 0});
+  for (const int id : {IDC_BROWSE_OUTPUT_FILE, IDC_APPEND, IDC_ADD_VARIABLE, IDC_EDIT_VARIABLE, IDC_DELETE_VARIABLE,
+                       IDC_REPEAT_COUNT, IDC_LINK}) {
+    window.SetAnchor(id, {1, kHalf, 0, 0});
+  }
+  window.SetAnchor(IDC_VARIABLE_LIST, {0, kHalf, 1, kHalf});
+  for (const int id : {ID_HELP, IDOK, IDCANCEL}) {
+    window.SetAnchor(id, {1, 1, 0, 0});
+  }
+  if (windowSize_.width > 0 && windowSize_.height > 0) {
+    window.RestoreUserSize(windowSize_);
+  }
 
-  variableList_->setShowGrid(true);
-  variableList_->setHorizontalHeaderLabels({QString::fromUtf8(res::LoadString(IDS_VARIABLES_HEADING))});
-  variableList_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  variableList_->horizontalHeader()->setSectionsMovable(true);
-  FitColumn();
+  window.SetUpList(IDC_VARIABLE_LIST, res::LoadString(IDS_VARIABLES_HEADING));
   for (const std::string& tag : job_.tags) {
-    AppendRow(tag);
+    window.InsertListRow(IDC_VARIABLE_LIST, window.ListRowCount(IDC_VARIABLE_LIST), tag);
   }
   return true;
 }
 
-// As wide as the list less a vertical scroll bar, so the column fits once rows overflow.
-void CRepeaterDlg::FitColumn() {
-  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, variableList_);
-  variableList_->setColumnWidth(0, variableList_->width() - scrollBar);
-}
-
-// The size kept from the last run, never below the template's nor beyond the screen's room.
-void CRepeaterDlg::RestoreWindowSize() {
-  if (windowSize_.width <= 0 || windowSize_.height <= 0) {
-    return;
+std::optional<size_t> CRepeaterDlg::SelectedVariable() const {
+  const int row = window()->SelectedListRow(IDC_VARIABLE_LIST);
+  if (row < 0 || static_cast<size_t>(row) >= job_.tags.size()) {
+    return std::nullopt;
   }
-  QSize size = QSize(windowSize_.width, windowSize_.height).expandedTo(minimumSize());
-  if (const QScreen* screen = this->screen(); screen != nullptr) {
-    size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimumSize());
+  return static_cast<size_t>(row);
+}
+
+// The size goes with the job; a window that cannot be resized keeps the size that was loaded.
+void CRepeaterDlg::Save() {
+  if (const std::optional<WindowSize> size = window()->UserSize()) {
+    windowSize_ = *size;
   }
-  resize(size);
-}
-
-WindowSize CRepeaterDlg::CurrentWindowSize() const {
-  return {width(), height()};
-}
-
-void CRepeaterDlg::resizeEvent(QResizeEvent* event) {
-  TemplateDialog::resizeEvent(event);
-  FitColumn();
-}
-
-void CRepeaterDlg::AppendRow(const std::string& tag) {
-  const int row = variableList_->rowCount();
-  variableList_->insertRow(row);
-  variableList_->setItem(row, 0,
-                         new QTableWidgetItem(QString::fromLocal8Bit(tag.data(), static_cast<qsizetype>(tag.size()))));
-}
-
-int CRepeaterDlg::SelectedRow() const {
-  const QList<QTableWidgetItem*> selected = variableList_->selectedItems();
-  int first = -1;
-  for (const QTableWidgetItem* item : selected) {
-    if (first < 0 || item->row() < first) {
-      first = item->row();
-    }
-  }
-  return first;
+  SaveSettings(job_, windowSize_);
 }
 
 void CRepeaterDlg::OnOK() {
@@ -146,11 +104,11 @@ void CRepeaterDlg::OnOK() {
   }
   // Saved now as well as at Close: a run can be long, and a crash or a kill during it must not
   // take the job the user typed with it.
-  SaveSettings(job_, CurrentWindowSize());
+  Save();
   DuplicateRun run(job_, services_.clipboard, runMessages_);
   if (run.Start()) {
     running_ = true;
-    RunWithProgress(run, this, std::chrono::milliseconds(500), &stopRequested_);
+    host().RunWithProgress(run, *this, &stopRequested_);
     running_ = false;
   }
   if (stopRequested_) {
@@ -159,11 +117,11 @@ void CRepeaterDlg::OnOK() {
 }
 
 void CRepeaterDlg::OnStopSignal() {
-  if (stopRequested_) {
+  if (stopRequested_ || window() == nullptr) {
     return;
   }
   stopRequested_ = true;
-  CloseWindowsAbove();
+  host().CloseWindowsAbove(*this);
   // A run in hand stops within a second (its progress window went as a Cancel), and OnOK()
   // closes once it has.
   if (!running_) {
@@ -171,30 +129,19 @@ void CRepeaterDlg::OnStopSignal() {
   }
 }
 
-// A message, the progress window, the variable dialog or the file dialog goes as if dismissed;
-// whoever opened it carries on without asking more.
-void CRepeaterDlg::CloseWindowsAbove() {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (auto* other = qobject_cast<QDialog*>(window); other != nullptr && other != this && other->isVisible()) {
-      other->reject();
-    }
-  }
-}
-
 void CRepeaterDlg::CloseForStop() {
-  CloseWindowsAbove();
+  host().CloseWindowsAbove(*this);
   UpdateData(true, true);
-  SaveSettings(job_, CurrentWindowSize());
+  Save();
   EndDialog(IDCANCEL);
 }
 
 void CRepeaterDlg::OnCancel() {
   UpdateData(true);
-  SaveSettings(job_, CurrentWindowSize());
+  Save();
   EndDialog(IDCANCEL);
 }
 
-// The close box runs Close once: one exchange, at most one message, one save.
 void CRepeaterDlg::OnClose() {
   OnCancel();
 }
@@ -209,43 +156,48 @@ void CRepeaterDlg::OnCommand(int id) {
     case IDC_EDIT_VARIABLE: OnEditVariable(); break;
     case IDC_DELETE_VARIABLE: OnDeleteVariable(); break;
     case IDC_BROWSE_OUTPUT_FILE: OnBrowseOutputFile(); break;
-    default: break;
+    default: CDialog::OnCommand(id); break;
+  }
+}
+
+void CRepeaterDlg::OnNotify(int id, Notification code) {
+  if (id == IDC_VARIABLE_LIST && code == Notification::DoubleClick) {
+    OnVariableListDoubleClick();
   }
 }
 
 void CRepeaterDlg::OnDeleteVariable() {
-  const int row = SelectedRow();
-  if (row < 0 || static_cast<size_t>(row) >= job_.tags.size()) {
+  const std::optional<size_t> index = SelectedVariable();
+  if (!index) {
     return;
   }
-  const auto index = static_cast<size_t>(row);
-  const std::string question = LoadMessage(IDS_CONFIRM_DELETE, {job_.tags[index]});
+  const std::string question = LoadMessage(IDS_CONFIRM_DELETE, {job_.tags[*index]});
   if (services_.messages.Show(question, MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }
-  job_.tags.erase(job_.tags.begin() + row);
-  if (index < job_.values.size()) {
-    job_.values.erase(job_.values.begin() + row);
+  job_.tags.erase(job_.tags.begin() + static_cast<std::ptrdiff_t>(*index));
+  if (*index < job_.values.size()) {
+    job_.values.erase(job_.values.begin() + static_cast<std::ptrdiff_t>(*index));
   }
-  variableList_->removeRow(row);
-  variableList_->clearSelection();
+  window()->DeleteListRow(IDC_VARIABLE_LIST, static_cast<int>(*index));
 }
 
 void CRepeaterDlg::OnBrowseOutputFile() {
-  job_.outputFile = outputFileField_->text().toLocal8Bit().toStdString();
-  // Folder up to and including the last '/', name after it; without one, both are the whole text.
+  job_.outputFile = window()->GetDlgItemText(IDC_OUTPUT_FILE);
+  // Folder up to and including the last separator, name after it; without one, both are the
+  // whole text.
   std::string folder = job_.outputFile;
   std::string name = job_.outputFile;
-  if (const size_t slash = job_.outputFile.rfind('/'); slash != std::string::npos) {
-    folder = job_.outputFile.substr(0, slash + 1);
-    name = job_.outputFile.substr(slash + 1);
+  if (const size_t last = job_.outputFile.rfind(kPathSeparator); last != std::string::npos) {
+    folder = job_.outputFile.substr(0, last + 1);
+    name = job_.outputFile.substr(last + 1);
   }
   const std::optional<std::string> chosen = services_.fileDialog.AskSaveFileName(folder, name);
   if (!chosen) {
     return;
   }
   job_.outputFile = *chosen;
-  outputFileField_->setText(QString::fromLocal8Bit(chosen->data(), static_cast<qsizetype>(chosen->size())));
+  window()->SetDlgItemText(IDC_OUTPUT_FILE, *chosen);
 }
 
 void CRepeaterDlg::OnAddVariable() {
@@ -255,27 +207,29 @@ void CRepeaterDlg::OnAddVariable() {
   }
   job_.tags.push_back(dialog.tag);
   job_.values.push_back(dialog.valueText);
-  AppendRow(dialog.tag);
+  if (window() != nullptr) {
+    window()->InsertListRow(IDC_VARIABLE_LIST, window()->ListRowCount(IDC_VARIABLE_LIST), dialog.tag);
+  }
 }
 
 void CRepeaterDlg::OnEditVariable() {
-  const int row = SelectedRow();
-  if (row < 0 || static_cast<size_t>(row) >= job_.tags.size()) {
+  const std::optional<size_t> index = SelectedVariable();
+  if (!index) {
     return;
   }
-  const auto index = static_cast<size_t>(row);
   CVariableDlg dialog(services_, this);
-  dialog.tag = job_.tags[index];
-  dialog.valueText = index < job_.values.size() ? job_.values[index] : std::string();
+  dialog.tag = job_.tags[*index];
+  dialog.valueText = *index < job_.values.size() ? job_.values[*index] : std::string();
   if (dialog.DoModal() != IDOK) {
     return;
   }
-  job_.tags[index] = dialog.tag;
-  if (index < job_.values.size()) {
-    job_.values[index] = dialog.valueText;
+  job_.tags[*index] = dialog.tag;
+  if (*index < job_.values.size()) {
+    job_.values[*index] = dialog.valueText;
   }
-  variableList_->item(row, 0)->setText(
-      QString::fromLocal8Bit(dialog.tag.data(), static_cast<qsizetype>(dialog.tag.size())));
+  if (window() != nullptr) {
+    window()->SetListRowText(IDC_VARIABLE_LIST, static_cast<int>(*index), dialog.tag);
+  }
 }
 
 // Acts on the row selected now, which the double click has just selected, not on the point clicked.

@@ -1,28 +1,32 @@
 // The main dialog: the block text, output file, repeat count, append flag and variable list.
 #pragma once
 
-#include <QIcon>
 #include <string>
 
 #include "engine/job.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
+#include "ui/dialog.h"
 #include "ui/dialog_services.h"
 #include "ui/hyperlink.h"
-#include "ui/template_dialog.h"
-
-class QLineEdit;
-class QTableWidget;
 
 namespace kelvane {
 
-class CRepeaterDlg : public TemplateDialog {
+class CRepeaterDlg : public CDialog {
  public:
   // Loads the settings into the members; the window's controls are filled when it is shown.
-  explicit CRepeaterDlg(DialogServices services, QWidget* parent = nullptr);
+  explicit CRepeaterDlg(DialogServices services);
 
   // The members as the last exchange left them.
   [[nodiscard]] const Job& job() const { return job_; }
+  [[nodiscard]] const DialogServices& services() const { return services_; }
+
+  bool OnInitDialog() override;
+  void OnCommand(int id) override;
+  // The variable list's double click edits the selected variable.
+  void OnNotify(int id, Notification code) override;
+  // The close box runs Close once: one exchange, at most one message, one save.
+  void OnClose() override;
 
   void OnDeleteVariable();
   void OnBrowseOutputFile();
@@ -35,15 +39,11 @@ class CRepeaterDlg : public TemplateDialog {
 
  protected:
   void DoDataExchange(DataExchange& dx) override;
-  bool OnInitDialog() override;
   // Duplicate: the exchange, then the run; the dialog stays open.
   void OnOK() override;
   // Close: the exchange (its result does not stop the close), the save, the end.
   void OnCancel() override;
-  void OnClose() override;
   void OnHelp() override;
-  void OnCommand(int id) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // Passes a run's messages on, except once a stop signal has come: nobody is there to read them.
@@ -59,21 +59,15 @@ class CRepeaterDlg : public TemplateDialog {
     const bool& muted_;
   };
 
-  [[nodiscard]] int SelectedRow() const;
-  void CloseWindowsAbove();
+  // The selected variable's index, or nothing.
+  [[nodiscard]] std::optional<size_t> SelectedVariable() const;
   void CloseForStop();
-  void AppendRow(const std::string& tag);
-  void FitColumn();
-  void RestoreWindowSize();
-  [[nodiscard]] WindowSize CurrentWindowSize() const;
+  void Save();
 
   DialogServices services_;
-  QLineEdit* outputFileField_ = nullptr;
-  QTableWidget* variableList_ = nullptr;
   Job job_;
-  WindowSize windowSize_;  // as loaded; kept up to date only when saved
+  WindowSize windowSize_;  // as loaded, then as last saved
   CHyperLink link_;
-  QIcon icon_;
   bool running_ = false;
   bool stopRequested_ = false;
   RunMessages runMessages_{services_.messages, stopRequested_};

@@ -1,21 +1,23 @@
 #include "ui/variable_dlg.h"
 
 #include "engine/validation.h"
-#include "platform/shell.h"
 #include "res/resource.h"
 #include "ui/data_exchange.h"
-#include "ui/dialog_services.h"
 #include "ui/help.h"
 
 namespace kelvane {
 
-CVariableDlg::CVariableDlg(const DialogServices& services, QWidget* parent)
-    : TemplateDialog(IDD_VARIABLE_DIALOG, services.messages, parent), services_(services) {
+CVariableDlg::CVariableDlg(const DialogServices& services, CDialog* owner)
+    : CDialog(IDD_VARIABLE_DIALOG, services.host, services.messages, owner), services_(services) {}
+
+bool CVariableDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
   // Larger than the template, the values box takes all the extra room; the buttons stay at its right.
-  SetAnchor(IDC_VARIABLE_VALUES, {0, 0, 1, 1});
+  window()->SetAnchor(IDC_VARIABLE_VALUES, {0, 0, 1, 1});
   for (const int id : {IDOK, IDCANCEL, ID_HELP}) {
-    SetAnchor(id, {1, 0, 0, 0});
+    window()->SetAnchor(id, {1, 0, 0, 0});
   }
+  return true;
 }
 
 void CVariableDlg::DoDataExchange(DataExchange& dx) {

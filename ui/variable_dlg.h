@@ -3,15 +3,18 @@
 
 #include <string>
 
+#include "ui/dialog.h"
 #include "ui/dialog_services.h"
-#include "ui/template_dialog.h"
 
 namespace kelvane {
 
-class CVariableDlg : public TemplateDialog {
+class CVariableDlg : public CDialog {
  public:
   // Both texts start empty; the caller sets them before DoModal() and reads them after IDOK.
-  CVariableDlg(const DialogServices& services, QWidget* parent);
+  // owner: the dialog whose window owns this one's, or nullptr.
+  CVariableDlg(const DialogServices& services, CDialog* owner);
+
+  bool OnInitDialog() override;
 
   std::string valueText;
   std::string tag;

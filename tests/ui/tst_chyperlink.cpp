@@ -451,7 +451,9 @@ class tst_CHyperLink : public QObject {
 
   void the_main_dialog_links_to_the_makers_address_without_a_shadow() {
     test::FakeDesktop desktop;
-    CRepeaterDlg dialog(desktop.services());
+    CRepeaterDlg main(desktop.services());
+    const auto window = QtDialogHost::MakeWindow(main);
+    TemplateDialog& dialog = *window;
     auto* field = dialog.Item<QLineEdit>(IDC_LINK);
     const QRect laidOut = field->geometry();
     dialog.show();

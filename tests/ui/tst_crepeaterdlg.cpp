@@ -23,16 +23,19 @@ class tst_CRepeaterDlg : public QObject {
  private:
   std::unique_ptr<test::FakeDesktop> desktop;
   std::unique_ptr<CRepeaterDlg> dialog;
+  std::unique_ptr<TemplateDialog> window;  // the dialog's, shown without a modal loop
 
   void Open() {
+    window.reset();
     dialog = std::make_unique<CRepeaterDlg>(desktop->services());
-    dialog->show();
-    dialog->activateWindow();
-    QVERIFY2(QTest::qWaitForWindowExposed(dialog.get()), "dialog not shown");
+    window = QtDialogHost::MakeWindow(*dialog);
+    window->show();
+    window->activateWindow();
+    QVERIFY2(QTest::qWaitForWindowExposed(window.get()), "dialog not shown");
   }
   template <typename T>
   T* Control(int id) {
-    return dialog->Item<T>(id);
+    return window->Item<T>(id);
   }
   QString FocusName() const { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none"; }
   void Press(int id) { Control<QPushButton>(id)->click(); }
@@ -48,6 +51,7 @@ class tst_CRepeaterDlg : public QObject {
  private slots:
   void init() { desktop = std::make_unique<test::FakeDesktop>(); }
   void cleanup() {
+    window.reset();
     dialog.reset();
     desktop.reset();
     QVERIFY(QApplication::topLevelWidgets().isEmpty() ||
@@ -65,8 +69,8 @@ class tst_CRepeaterDlg : public QObject {
     QCOMPARE(list->rowCount(), 0);
     QCOMPARE(list->columnCount(), 1);
     QCOMPARE(list->horizontalHeaderItem(0)->text(), QString("Variables"));
-    QCOMPARE(list->columnWidth(0), list->width() - dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-    QCOMPARE(dialog->windowTitle(), QString("Kelvane"));
+    QCOMPARE(list->columnWidth(0), list->width() - window->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    QCOMPARE(window->windowTitle(), QString("Kelvane"));
     QTRY_COMPARE(FocusName(), QString("control1000"));
   }
 
@@ -139,7 +143,7 @@ class tst_CRepeaterDlg : public QObject {
     QCOMPARE(test::ReadFile(dir.File("letters.txt")), std::string("01: Dear Ann\n02: Dear Bob\n"));
     QCOMPARE(desktop->messages.texts(),
              std::vector<std::string>{"Results were written to file " + dir.File("letters.txt")});
-    QVERIFY(dialog->isVisible());
+    QVERIFY(window->isVisible());
     // Append adds to what is there.
     Control<QCheckBox>(IDC_APPEND)->setChecked(true);
     Press(IDOK);
@@ -232,8 +236,8 @@ class tst_CRepeaterDlg : public QObject {
     Control<QLineEdit>(IDC_REPEAT_COUNT)->setText("0");
     Press(IDCANCEL);
     QCOMPARE(desktop->messages.texts(), std::vector<std::string>{"Please enter an integer between 1 and 2147483647."});
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), IDCANCEL);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->result(), IDCANCEL);
     Job saved;
     LoadSettings(saved);
     QCOMPARE(saved.repeatCount, 0);
@@ -247,8 +251,8 @@ class tst_CRepeaterDlg : public QObject {
     Open();
     Control<QLineEdit>(IDC_REPEAT_COUNT)->setText("x");
     Control<QLineEdit>(IDC_OUTPUT_FILE)->setText("/tmp/escape.txt");
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    QVERIFY(!dialog->isVisible());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
     QCOMPARE(desktop->messages.texts(), std::vector<std::string>{"Please enter an integer."});
     Job saved;
     LoadSettings(saved);
@@ -258,8 +262,8 @@ class tst_CRepeaterDlg : public QObject {
     desktop->messages.shown.clear();
     Open();
     Control<QLineEdit>(IDC_REPEAT_COUNT)->setText("-1");
-    dialog->close();
-    QVERIFY(!dialog->isVisible());
+    window->close();
+    QVERIFY(!window->isVisible());
     QCOMPARE(desktop->messages.texts().size(), size_t{1});  // one exchange, one message
     LoadSettings(saved);
     QCOMPARE(saved.repeatCount, -1);
@@ -325,7 +329,7 @@ class tst_CRepeaterDlg : public QObject {
     QCOMPARE(desktop->messages.texts(),
              std::vector<std::string>{"Duplicate was cancelled. " + std::to_string(copies) +
                                       " of 2000000000 copies were written to file " + dir.File("out.txt")});
-    QVERIFY(dialog->isVisible());
+    QVERIFY(window->isVisible());
   }
 
   void a_cancelled_clipboard_run_leaves_the_clipboard_and_no_temporary_file() {
@@ -388,16 +392,16 @@ class tst_CRepeaterDlg : public QObject {
     QCOMPARE(desktop->messages.texts(),
              cancel ? std::vector<std::string>{} : std::vector<std::string>{"Results were written to the clipboard"});
     QCOMPARE(test::ListDir(tmp.path()), std::vector<std::string>{});
-    QVERIFY(dialog->isVisible());
+    QVERIFY(window->isVisible());
   }
 
   void mnemonics_move_the_focus() {
     Open();
-    QTest::keyClick(dialog.get(), Qt::Key_R, Qt::AltModifier);
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);
     QCOMPARE(FocusName(), QString("control1003"));
-    QTest::keyClick(dialog.get(), Qt::Key_O, Qt::AltModifier);
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);
     QCOMPARE(FocusName(), QString("control1001"));
-    QTest::keyClick(dialog.get(), Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::AltModifier);
     QCOMPARE(FocusName(), QString("control1000"));
   }
 };

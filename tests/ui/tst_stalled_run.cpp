@@ -90,12 +90,15 @@ class tst_StalledRun : public QObject {
  private:
   std::unique_ptr<test::FakeDesktop> desktop;
   std::unique_ptr<CRepeaterDlg> dialog;
+  std::unique_ptr<TemplateDialog> window;  // the dialog's, shown without a modal loop
 
   void Open(const Job& saved) {
     SaveSettings(saved);
+    window.reset();
     dialog = std::make_unique<CRepeaterDlg>(desktop->services());
-    dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    window = QtDialogHost::MakeWindow(*dialog);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
   }
 
  private slots:
@@ -105,6 +108,7 @@ class tst_StalledRun : public QObject {
   }
   void init() { desktop = std::make_unique<test::FakeDesktop>(); }
   void cleanup() {
+    window.reset();
     dialog.reset();
     desktop.reset();
   }
@@ -119,7 +123,7 @@ class tst_StalledRun : public QObject {
       progress->cancel();
       ticker.start(5);
     });
-    dialog->Item<QPushButton>(IDOK)->click();
+    window->Item<QPushButton>(IDOK)->click();
     ticker.stop();
     QVERIFY2(ticksAfterCancel > 0, "the window stopped answering after Cancel");
     QCOMPARE(desktop->messages.shown.size(), size_t{1});
@@ -129,37 +133,37 @@ class tst_StalledRun : public QObject {
                  .match(said)
                  .hasMatch(),
              qPrintable(said));
-    QVERIFY(dialog->isVisible());
+    QVERIFY(window->isVisible());
   }
 
   void a_reader_that_goes_away_is_a_file_error_and_the_job_was_saved_when_the_run_began() {
     StalledFifo fifo;
     Open({"old job\n", "", 0, 1, {}, {}});
-    dialog->Item<QPlainTextEdit>(IDC_BLOCK_TEXT)->setPlainText("typed\n");
-    dialog->Item<QLineEdit>(IDC_OUTPUT_FILE)->setText(QString::fromStdString(fifo.path));
-    dialog->Item<QLineEdit>(IDC_REPEAT_COUNT)->setText("2000000000");
+    window->Item<QPlainTextEdit>(IDC_BLOCK_TEXT)->setPlainText("typed\n");
+    window->Item<QLineEdit>(IDC_OUTPUT_FILE)->setText(QString::fromStdString(fifo.path));
+    window->Item<QLineEdit>(IDC_REPEAT_COUNT)->setText("2000000000");
     Job savedDuringRun;
     WhenStalled(fifo, [&](QProgressDialog*) {
       LoadSettings(savedDuringRun);
       ::close(std::exchange(fifo.reader, -1));
     });
-    dialog->Item<QPushButton>(IDOK)->click();
+    window->Item<QPushButton>(IDOK)->click();
     QCOMPARE(savedDuringRun, (Job{"typed\n", fifo.path, 0, 2000000000, {}, {}}));
     QCOMPARE(desktop->messages.texts(),
              std::vector<std::string>{"An attempt was made to access " + fifo.path + " past its end."});
-    QVERIFY(dialog->isVisible());
+    QVERIFY(window->isVisible());
   }
 
   void a_stop_signal_during_a_stalled_run_cancels_it_saves_the_job_and_closes() {
     StalledFifo fifo;
     Open({"old\n", "", 0, 1, {}, {}});
-    dialog->Item<QPlainTextEdit>(IDC_BLOCK_TEXT)->setPlainText("typed\n");
-    dialog->Item<QLineEdit>(IDC_OUTPUT_FILE)->setText(QString::fromStdString(fifo.path));
-    dialog->Item<QLineEdit>(IDC_REPEAT_COUNT)->setText("2000000000");
+    window->Item<QPlainTextEdit>(IDC_BLOCK_TEXT)->setPlainText("typed\n");
+    window->Item<QLineEdit>(IDC_OUTPUT_FILE)->setText(QString::fromStdString(fifo.path));
+    window->Item<QLineEdit>(IDC_REPEAT_COUNT)->setText("2000000000");
     WhenStalled(fifo, [&](QProgressDialog*) { dialog->OnStopSignal(); });
-    dialog->Item<QPushButton>(IDOK)->click();
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), int{IDCANCEL});
+    window->Item<QPushButton>(IDOK)->click();
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->result(), int{IDCANCEL});
     QVERIFY2(desktop->messages.shown.empty(), "a message waited for a user who has gone");
     Job saved;
     LoadSettings(saved);
@@ -168,16 +172,16 @@ class tst_StalledRun : public QObject {
 
   void a_stop_signal_closes_the_windows_above_and_saves_what_was_typed_without_asking() {
     Open({"old\n", "", 0, 1, {}, {}});
-    dialog->Item<QPlainTextEdit>(IDC_BLOCK_TEXT)->setPlainText("typed\n");
-    dialog->Item<QLineEdit>(IDC_REPEAT_COUNT)->setText("not a number");
+    window->Item<QPlainTextEdit>(IDC_BLOCK_TEXT)->setPlainText("typed\n");
+    window->Item<QLineEdit>(IDC_REPEAT_COUNT)->setText("not a number");
     bool variableDialogShown = false;
     QTimer::singleShot(10, this, [&] {
-      variableDialogShown = QApplication::activeModalWidget() != dialog.get();
+      variableDialogShown = QApplication::activeModalWidget() != window.get();
       dialog->OnStopSignal();
     });
-    dialog->Item<QPushButton>(IDC_ADD_VARIABLE)->click();  // the variable dialog, modal
+    window->Item<QPushButton>(IDC_ADD_VARIABLE)->click();  // the variable dialog, modal
     QVERIFY(variableDialogShown);
-    QVERIFY(!dialog->isVisible());
+    QVERIFY(!window->isVisible());
     QVERIFY(desktop->messages.shown.empty());
     Job saved;
     LoadSettings(saved);

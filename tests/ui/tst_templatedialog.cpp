@@ -20,7 +20,7 @@ namespace {
 
 enum class Which { Main, Variable };
 
-std::unique_ptr<TemplateDialog> Make(Which which, test::FakeDesktop& desktop) {
+std::unique_ptr<CDialog> Make(Which which, test::FakeDesktop& desktop) {
   if (which == Which::Main) {
     return std::make_unique<CRepeaterDlg>(desktop.services());
   }
@@ -34,10 +34,13 @@ class tst_TemplateDialog : public QObject {
 
  private:
   std::unique_ptr<test::FakeDesktop> desktop;
-  std::unique_ptr<TemplateDialog> dialog;
+  std::unique_ptr<CDialog> logic;
+  std::unique_ptr<TemplateDialog> dialog;  // logic's window, shown without a modal loop
 
   void Open(Which which) {
-    dialog = Make(which, *desktop);
+    dialog.reset();
+    logic = Make(which, *desktop);
+    dialog = QtDialogHost::MakeWindow(*logic);
     dialog->show();
     dialog->activateWindow();
     QVERIFY2(QTest::qWaitForWindowExposed(dialog.get()), "dialog not shown");
@@ -50,6 +53,7 @@ class tst_TemplateDialog : public QObject {
   void init() { desktop = std::make_unique<test::FakeDesktop>(); }
   void cleanup() {
     dialog.reset();
+    logic.reset();
     desktop.reset();
     for (QWidget* w : QApplication::topLevelWidgets()) {
       QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));

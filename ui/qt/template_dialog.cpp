@@ -1,4 +1,4 @@
-#include "ui/template_dialog.h"
+#include "ui/qt/template_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,9 +17,8 @@
 #include <algorithm>
 #include <new>
 
-#include "platform/message_box.h"
 #include "res/resource.h"
-#include "ui/data_exchange.h"
+#include "res/resource_script.h"
 #include "ui/qt/focus_frame.h"
 
 namespace kelvane {
@@ -76,12 +75,19 @@ QRect DialogUnits::Rect(int x, int y, int width, int height) const {
   return {X(x), Y(y), X(width), Y(height)};
 }
 
-TemplateDialog::TemplateDialog(int templateId, MessageBox& messages, QWidget* parent)
+TemplateDialog::TemplateDialog(CDialog& dialog, QWidget* parent)
     : QDialog(parent),
-      template_(res::LoadDialog(templateId)),
-      messages_(messages),
+      dialog_(dialog),
+      template_(res::LoadDialog(dialog.templateId())),
       units_(DialogUnits::ForFont(font())) {
   Build();
+  dialog_.Attach(this);
+}
+
+TemplateDialog::~TemplateDialog() {
+  if (dialog_.window() == this) {
+    dialog_.Attach(nullptr);
+  }
 }
 
 QWidget* TemplateDialog::CreateControl(const res::Control& control) {
@@ -125,14 +131,11 @@ QWidget* TemplateDialog::CreateControl(const res::Control& control) {
     button->setDefault(control.Has("BS_DEFPUSHBUTTON"));
     button->setAutoDefault(true);  // a focused push button takes Enter itself
     const int id = control.id;
-    connect(button, &QPushButton::clicked, this, [this, id] {
-      switch (id) {
-        case IDOK: OnOK(); break;
-        case IDCANCEL: OnCancel(); break;
-        case ID_HELP: OnHelp(); break;
-        default: OnCommand(id); break;
-      }
-    });
+    connect(button, &QPushButton::clicked, this, [this, id] { dialog_.OnCommand(id); });
+    // The "..." says nothing by itself; this is the name screen readers give it.
+    if (id == IDC_BROWSE_OUTPUT_FILE) {
+      button->setAccessibleName(QString::fromUtf8(res::LoadString(IDS_BROWSE_OUTPUT_FILE)));
+    }
     return button;
   }
   if (control.className == "SysListView32") {
@@ -150,6 +153,9 @@ QWidget* TemplateDialog::CreateControl(const res::Control& control) {
     if (!control.Has("WS_BORDER")) {
       list->setFrameShape(QFrame::NoFrame);
     }
+    const int id = control.id;
+    connect(list, &QTableWidget::cellDoubleClicked, this,
+            [this, id] { dialog_.OnNotify(id, Notification::DoubleClick); });
     return list;
   }
   auto* unknown = new QLabel(text, this);
@@ -207,7 +213,7 @@ void TemplateDialog::Build() {
   if (controls_.contains(ID_HELP)) {
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
-    connect(help, &QShortcut::activated, this, [this] { OnHelp(); });
+    connect(help, &QShortcut::activated, this, [this] { dialog_.OnCommand(ID_HELP); });
   }
   // A label's mnemonic moves the focus to the next tab stop after it.
   for (const auto& [label, index] : labels) {
@@ -225,53 +231,13 @@ QWidget* TemplateDialog::GetDlgItem(int id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-bool TemplateDialog::UpdateData(bool saveAndValidate, bool quiet) {
-  try {
-    DataExchange dx(*this, saveAndValidate, quiet);
-    DoDataExchange(dx);
-    return true;
-  } catch (const ExchangeFailed&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    messages_.Show(res::LoadString(IDS_MEMORY_EXCEPTION));
-    return false;
-  }
-}
-
-int TemplateDialog::DoModal() {
-  return exec();
-}
-
-bool TemplateDialog::OnInitDialog() {
-  UpdateData(false);
-  return true;
-}
-
-void TemplateDialog::OnOK() {
-  if (UpdateData(true)) {
-    EndDialog(IDOK);
-  }
-}
-
-void TemplateDialog::OnCancel() {
-  EndDialog(IDCANCEL);
-}
-
-void TemplateDialog::OnClose() {
-  OnCancel();
-}
-
-void TemplateDialog::EndDialog(int result) {
-  QDialog::done(result);
-}
-
 void TemplateDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (initialised_) {
     return;
   }
   initialised_ = true;
-  if (OnInitDialog()) {
+  if (dialog_.OnInitDialog()) {
     // The focus goes to the first tab stop.
     for (const res::Control& control : template_.controls) {
       if (control.Has("WS_TABSTOP")) {
@@ -286,7 +252,7 @@ void TemplateDialog::closeEvent(QCloseEvent* event) {
   // The dialog ends only through its commands; the close box asks for the close command.
   event->ignore();
   if (isVisible()) {
-    OnClose();
+    dialog_.OnClose();
   }
 }
 
@@ -300,6 +266,7 @@ void TemplateDialog::SetAnchor(int id, Anchor anchor) {
 void TemplateDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   LayOut();
+  FitColumns();
 }
 
 // Every control is placed from its template position, so growing and shrinking again ends where it
@@ -349,11 +316,11 @@ bool TemplateDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TemplateDialog::accept() {
-  OnOK();
+  dialog_.OnCommand(IDOK);
 }
 
 void TemplateDialog::reject() {
-  OnCancel();
+  dialog_.OnCommand(IDCANCEL);
 }
 
 }  // namespace kelvane
