@@ -371,5 +371,17 @@ TEST(help_viewer_win32_test, starts_the_browser_at_the_dialogs_anchor_after_canc
   EXPECT_EQ(::GetCursor(), cursor);
 }
 
+// The browser's command names no program, and the test prefix has no handler for .html pages that
+// the shell could use instead: the caller is told, and shows "Failed to launch help.".
+TEST(help_viewer_win32_test, says_so_when_no_browser_starts) {
+  const TempDir folder;
+  test::WriteFile(folder.File("kelvane.html"), "<html></html>");
+  const ScopedOpenCommand browser(L"http", L"C:\\no such folder\\browser.exe \"%1\"");
+  std::vector<bool> answers;
+  Win32HelpViewer viewer(WindowsPath(folder.path()));
+  viewer.ShowHelp(0x20066, [&answers](bool shown) { answers.push_back(shown); });
+  EXPECT_EQ(answers, std::vector<bool>{false});
+}
+
 }  // namespace
 }  // namespace kelvane
