@@ -5,31 +5,21 @@
 
 #include <chrono>
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <thread>
 
 #include "platform/message_text.h"
 #include "res/resource.h"
 #include "res/resource_script.h"
+#include "support/named_cases.h"
 #include "support/service_fakes.h"
 #include "support/test_support.h"
 
 namespace kelvane {
 namespace {
 
-// Names a table's case after its name column, in test names and in messages.
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& c) {
-  return c.param.name;
-}
-template <typename Case>
-requires requires(const Case& c) {
-  c.name;
-}
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.name;
-}
+using test::CaseName;
+using test::PrintTo;
 
 constexpr auto kGenerous = std::chrono::minutes(2);
 constexpr int kEndless = 2147483647;

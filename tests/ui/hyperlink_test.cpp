@@ -6,30 +6,20 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/clipboard.h"
 #include "res/resource.h"
+#include "support/named_cases.h"
 #include "support/service_fakes.h"
 #include "support/test_support.h"
 
 namespace kelvane {
 namespace {
 
-// Names a table's case after its name column, in test names and in messages.
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& c) {
-  return c.param.name;
-}
-template <typename Case>
-requires requires(const Case& c) {
-  c.name;
-}
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.name;
-}
+using test::CaseName;
+using test::PrintTo;
 
 constexpr COLORREF kBlue = 0x00EE0000;
 constexpr COLORREF kPurple = 0x008B1A55;
