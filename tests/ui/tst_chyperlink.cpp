@@ -1,6 +1,7 @@
 // The link as a user meets it: its colours on screen, its cursor, its menu and the files it saves.
 
 #include <sys/stat.h>
+#include <QAccessible>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
@@ -447,6 +448,39 @@ class tst_CHyperLink : public QObject {
     QCOMPARE(image.pixelColor(image.width() - 1, image.height() - 1) == kButton, filled);
     QCOMPARE(Shows(image, kShadow), !filled);
     QVERIFY(Shows(image, hover ? kRed : kBlue));
+  }
+
+  void handed_back_the_field_is_a_plain_field_again() {
+    // A field with a cursor and focus policy of its own, taken over by the link.
+    w->link.SubclassWindow(nullptr);
+    w->field->setCursor(Qt::WhatsThisCursor);
+    w->field->setFocusPolicy(Qt::StrongFocus);
+    w->link.SubclassWindow(new QtLinkWindow(w->field));
+    w->link.SetLink(kUrl, "Orvalle", false);
+    QVERIFY(w->Show());
+    QCOMPARE(w->field->cursor().shape(), Qt::BitmapCursor);  // the hand
+    QCOMPARE(QAccessible::queryAccessibleInterface(w->field)->role(), QAccessible::Link);
+    w->link.SubclassWindow(nullptr);
+    QCOMPARE(w->field->cursor().shape(), Qt::WhatsThisCursor);
+    QCOMPARE(w->field->focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(QAccessible::queryAccessibleInterface(w->field)->role(), QAccessible::EditableText);
+    QTest::mouseClick(w->field, Qt::LeftButton, {}, QPoint(3, 3));
+    QCoreApplication::processEvents();
+    QVERIFY(w->urls.opened.empty());
+    QCOMPARE(TextColor(w->field), QString());  // drawn by the field itself, in none of the link's colours
+  }
+
+  void a_field_that_goes_away_takes_its_window_from_the_link() {
+    w->link.SetLink(kUrl, "Orvalle", false);
+    QVERIFY(w->Show());
+    delete w->field;
+    w->field = nullptr;
+    QCOMPARE(w->link.window(), nullptr);
+    // Nothing left to draw on or to show a menu from: the link carries on quietly.
+    w->link.SetLink(kUrl, "Orvalle Software", true);
+    w->link.OnContextMenu(std::nullopt);
+    w->link.OnMouseMove(true);
+    QCOMPARE(w->link.state(), 2);
   }
 
   void the_main_dialog_links_to_the_makers_address_without_a_shadow() {

@@ -81,17 +81,31 @@ QtLinkWindow::~QtLinkWindow() {
 }
 
 void QtLinkWindow::RouteEventsTo(CHyperLink* link) {
+  const bool takenOver = link_ != nullptr;
   link_ = link;
   if (field_ == nullptr) {
     return;
   }
   if (link_ == nullptr) {
+    if (!takenOver) {
+      return;
+    }
+    // The field's own handling back, as it was before the link took it over.
     field_->removeEventFilter(this);
-    field_->unsetCursor();
+    if (ownCursor_) {
+      field_->setCursor(*ownCursor_);
+    } else {
+      field_->unsetCursor();
+    }
+    field_->setFocusPolicy(ownFocusPolicy_);
     MakeAccessibleAsLink(field_, nullptr);
     return;
   }
-  field_->installEventFilter(this);
+  if (!takenOver) {
+    ownCursor_ = field_->testAttribute(Qt::WA_SetCursor) ? std::optional(field_->cursor()) : std::nullopt;
+    ownFocusPolicy_ = field_->focusPolicy();
+    field_->installEventFilter(this);
+  }
   // Movement without a button pressed drives the hover state.
   field_->setMouseTracking(true);
   // The press is the link's own, so a click does not focus the field; Tab still reaches it.

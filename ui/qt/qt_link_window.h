@@ -2,8 +2,10 @@
 // window over, painted as the link's state says.
 #pragma once
 
+#include <QCursor>
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 #include "ui/link_window.h"
 
@@ -49,6 +51,9 @@ class QtLinkWindow : public QObject, public LinkWindow {
 
   QPointer<QLineEdit> field_;
   CHyperLink* link_ = nullptr;
+  // What the field had before the link took it over.
+  std::optional<QCursor> ownCursor_;
+  Qt::FocusPolicy ownFocusPolicy_ = Qt::NoFocus;
 };
 
 }  // namespace kelvane
