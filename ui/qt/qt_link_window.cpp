@@ -75,6 +75,10 @@ void DrawLinkText(QPainter& painter, const QWidget& field, const QFont& font, co
 QtLinkWindow::QtLinkWindow(QLineEdit* field) : QObject(field), field_(field) {}
 
 QtLinkWindow::~QtLinkWindow() {
+  // Going with the field, which is a plain widget by now, no line edit left to hand back.
+  if (qobject_cast<QLineEdit*>(parent()) == nullptr) {
+    field_ = nullptr;
+  }
   if (link_ != nullptr) {
     link_->SubclassWindow(nullptr);
   }
