@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,21 +17,19 @@
 namespace kelvane::res {
 namespace {
 
-// The program the resources are compiled into: KELVANE_TEST_PROGRAM when the build names it, else
-// this test, which links the same compiled resources.
+// The program the resources are compiled into, loaded as data.
 std::wstring ProgramPath() {
-#ifdef KELVANE_TEST_PROGRAM
-  return Widen(KELVANE_TEST_PROGRAM);
-#else
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
-#endif
+  const char* build = std::getenv("KELVANE_BUILD_DIR");
+  return Widen(std::string(build != nullptr ? build : "build-win64") + "/app/kelvane.exe");
 }
 
 HMODULE ProgramModule() {
-  static HMODULE module =
-      LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  static HMODULE module = [] {
+    HMODULE loaded =
+        LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    EXPECT_NE(loaded, nullptr) << "kelvane.exe not loaded: error " << GetLastError();
+    return loaded;
+  }();
   return module;
 }
 
