@@ -73,17 +73,23 @@ class ProgressWindow : public MainTemplateWindow {
   }
 
   Watch watch_;
+  // A job of count copies of block, to out.txt in the test's folder, or to the clipboard.
+  [[nodiscard]] Job MakeJob(const char* block, int count, bool toFile) const {
+    Job job;
+    job.blockText = block;
+    job.outputFile = toFile ? dir_.File("out.txt") : std::string();
+    job.repeatCount = count;
+    return job;
+  }
+
+  test::TempDir dir_;
   test::GatedClipboard clipboard_;
   test::RecordingMessageBox messages_;
   UINT_PTR timer_ = 0;
 };
 
 TEST_F(ProgressWindow, a_short_run_writes_its_file_and_shows_no_progress) {
-  test::TempDir dir;
-  Job job;
-  job.blockText = "ab\r\n";
-  job.outputFile = dir.File("out.txt");
-  job.repeatCount = 3;
+  const Job job = MakeJob("ab\r\n", 3, true);
   DuplicateRun run(job, clipboard_, messages_);
   ASSERT_TRUE(run.Start());
   EXPECT_EQ(ShowRunProgress(run, hwnd_, nullptr, std::chrono::seconds(60)), RunOutcome::Succeeded);
@@ -94,10 +100,7 @@ TEST_F(ProgressWindow, a_short_run_writes_its_file_and_shows_no_progress) {
 
 TEST_F(ProgressWindow, cancel_while_the_result_goes_on_the_clipboard_leaves_the_clipboard_alone) {
   clipboard_.formats["text/plain"] = "kept";
-  Job job;
-  job.blockText = "ab";
-  job.repeatCount = 3;
-  DuplicateRun run(job, clipboard_, messages_);
+  DuplicateRun run(MakeJob("ab", 3, false), clipboard_, messages_);
   ASSERT_TRUE(run.Start());
   clipboard_.Hold();
   watch_.cancelWhenPutting = true;
@@ -110,11 +113,7 @@ TEST_F(ProgressWindow, cancel_while_the_result_goes_on_the_clipboard_leaves_the_
 }
 
 TEST_F(ProgressWindow, a_stop_before_the_run_cancels_it_without_a_window) {
-  test::TempDir dir;
-  Job job;
-  job.blockText = "x";
-  job.outputFile = dir.File("out.txt");
-  job.repeatCount = 2147483647;
+  const Job job = MakeJob("x", 2147483647, true);
   DuplicateRun run(job, clipboard_, messages_);
   ASSERT_TRUE(run.Start());
   const bool stop = true;
