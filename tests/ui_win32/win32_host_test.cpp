@@ -43,6 +43,7 @@ class RecordingDialog : public CDialog {
           PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDC_ADD_VARIABLE, BN_CLICKED),
                        reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDC_ADD_VARIABLE)));
           break;
+        case WM_ENDSESSION: PostMessageW(hwnd, WM_ENDSESSION, TRUE, 0); break;
         default: PostMessageW(hwnd, what, 0, 0); break;
       }
     }
@@ -90,6 +91,24 @@ TEST(win32_host_test, commands_help_double_click_and_close_reach_the_dialog_and_
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_EQ(dialog.window(), nullptr);
   EXPECT_EQ(host.WindowOf(dialog), nullptr);
+}
+
+TEST(win32_host_test, the_end_of_the_session_reaches_the_programs_handler) {
+  Win32DialogHost host;
+  SilentMessages messages;
+  // The close box after it ends the run should the handler not: the test fails rather than hangs.
+  RecordingDialog dialog(host, messages, {WM_ENDSESSION, WM_CLOSE});
+  bool ended = false;
+  host.SetEndSessionHandler([&] {
+    ended = true;
+    dialog.EndDialog(IDCANCEL);
+  });
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  if (dialog.events.empty()) {
+    GTEST_SKIP() << "no window can be made here (no display for Wine)";
+  }
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(dialog.events, std::vector<std::string>{"init"});  // ended by the handler, before the close box
 }
 
 // A dialog that, once open above main, asks the host to close every window above main.
