@@ -83,6 +83,20 @@ void CancelRun(HWND dialog, Progress& progress) {
   EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
 }
 
+// Over the window it belongs to, as message boxes are; DS_CENTER (the screen) when it has none.
+void CentreOverOwner(HWND dialog) {
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  RECT over{};
+  RECT self{};
+  if (owner == nullptr || GetWindowRect(owner, &over) == 0 || GetWindowRect(dialog, &self) == 0) {
+    return;
+  }
+  const int width = self.right - self.left;
+  const int height = self.bottom - self.top;
+  SetWindowPos(dialog, nullptr, over.left + (over.right - over.left - width) / 2,
+               over.top + (over.bottom - over.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(dialog, DWLP_USER, lParam);
@@ -93,6 +107,7 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
   }
   switch (message) {
     case WM_INITDIALOG:
+      CentreOverOwner(dialog);
       SendDlgItemMessageW(dialog, kBarId, PBM_SETRANGE32, 0, static_cast<LPARAM>(progress->total));
       Update(dialog, *progress);
       SetTimer(dialog, kPollTimer, kPollMilliseconds, nullptr);
