@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/service_fakes.h"
+#include "support/test_support.h"
 #include "ui/dialog.h"
 #include "ui/dialog_host.h"
 #include "ui/dialog_services.h"
@@ -149,6 +150,18 @@ class FakeDialogHost : public DialogHost {
   std::function<std::string(std::string_view)> shows;
   int closedAbove = 0;
   int progressRuns = 0;
+};
+
+// Every service a dialog needs, faked, for a test fixture to derive from.
+struct FakeServices {
+  FakeDialogHost host;
+  RecordingMessageBox messages;
+  MemoryClipboard clipboard;
+  FakeFileDialog fileDialog;
+  FakeHelpViewer help;
+  FakeUrlOpener urls;
+
+  DialogServices services() { return {host, messages, clipboard, fileDialog, help, urls, {}}; }
 };
 
 }  // namespace kelvane::test

@@ -21,7 +21,7 @@ namespace {
 
 using test::FakeDialogWindow;
 
-class RepeaterDlgTest : public ::testing::Test {
+class RepeaterDlgTest : public ::testing::Test, protected test::FakeServices {
  protected:
   void SetUp() override {
     if (!store.skipReason().empty()) GTEST_SKIP() << store.skipReason();
@@ -32,7 +32,7 @@ class RepeaterDlgTest : public ::testing::Test {
   // Opens the main dialog with saved as the stored job, as the host does.
   void Open(const Job& saved, WindowSize size = {}) {
     SaveSettings(saved, size);
-    dialog = std::make_unique<CRepeaterDlg>(DialogServices{host, messages, clipboard, fileDialog, help, urls, {}});
+    dialog = std::make_unique<CRepeaterDlg>(services());
     dialog->Attach(&window);
     EXPECT_TRUE(dialog->OnInitDialog());
     window.log.clear();
@@ -52,12 +52,6 @@ class RepeaterDlgTest : public ::testing::Test {
   }
 
   test::ScopedSettingsStore store;
-  test::FakeDialogHost host;
-  test::RecordingMessageBox messages;
-  MemoryClipboard clipboard;
-  test::FakeFileDialog fileDialog;
-  test::FakeHelpViewer help;
-  test::FakeUrlOpener urls;
   FakeDialogWindow window;
   std::unique_ptr<CRepeaterDlg> dialog;
 };

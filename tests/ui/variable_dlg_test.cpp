@@ -14,7 +14,7 @@
 namespace kelvane {
 namespace {
 
-class VariableDlgTest : public ::testing::Test {
+class VariableDlgTest : public ::testing::Test, protected test::FakeServices {
  protected:
   void SetUp() override {
     dialog.tag = "OLD";
@@ -25,14 +25,8 @@ class VariableDlgTest : public ::testing::Test {
   }
   void TearDown() override { dialog.Attach(nullptr); }
 
-  test::FakeDialogHost host;
-  test::RecordingMessageBox messages;
-  MemoryClipboard clipboard;
-  test::FakeFileDialog fileDialog;
-  test::FakeHelpViewer help;
-  test::FakeUrlOpener urls;
   test::FakeDialogWindow window;
-  CVariableDlg dialog{DialogServices{host, messages, clipboard, fileDialog, help, urls, {}}, nullptr};
+  CVariableDlg dialog{services(), nullptr};
 };
 
 TEST_F(VariableDlgTest, opening_shows_both_texts) {

@@ -137,16 +137,16 @@ void TemplateDialog::SetProgramIcon() {
   setWindowIcon(ProgramIcon());
 }
 
-// Made on first use over the control's line edit, and gone with it.
+// Made on first use over the control's line edit.
 LinkWindow* TemplateDialog::LinkControl(int id) {
   if (const auto found = links_.find(id); found != links_.end()) {
-    return found->second;
+    return found->second.get();
   }
   auto* field = Item<QLineEdit>(id);
   if (field == nullptr) {
     return nullptr;
   }
-  return links_[id] = new QtLinkWindow(field);
+  return (links_[id] = std::make_unique<QtLinkWindow>(field)).get();
 }
 
 std::optional<WindowSize> TemplateDialog::UserSize() const {

@@ -15,11 +15,11 @@
 #include <QShortcut>
 #include <QTableWidget>
 #include <algorithm>
-#include <new>
 
 #include "res/resource.h"
 #include "res/resource_script.h"
 #include "ui/qt/focus_frame.h"
+#include "ui/qt/qt_link_window.h"
 
 namespace kelvane {
 

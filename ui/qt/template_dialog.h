@@ -93,7 +93,9 @@ class TemplateDialog : public QDialog, public DialogWindow {
   QSize templateSize_;
   std::vector<QWidget*> widgets_;        // each control, in template order
   std::vector<QRect> templateGeometry_;  // where each was placed
-  std::map<int, QtLinkWindow*> links_;   // each a child of its field
+  // Each a child of its field, but deleted before the fields go: it lets go of its link then, while
+  // the field is still whole.
+  std::map<int, std::unique_ptr<QtLinkWindow>> links_;
   bool initialised_ = false;
 };
 
