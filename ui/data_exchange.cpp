@@ -39,11 +39,10 @@ void DataExchange::Text(int id, std::string& value) {
   if (saving_) {
     std::string now = window_.GetDlgItemText(id);
     const auto found = exchanged.find(id);
-    if (found == exchanged.end()) {
-      value = std::move(now);
-    } else if (now == found->second.shown) {
+    const bool filled = found != exchanged.end();
+    if (filled && now == found->second.shown) {
       value = found->second.bytes;
-    } else if (found->second.bytes.find("\r\n") != std::string::npos) {
+    } else if (filled && found->second.bytes.find("\r\n") != std::string::npos) {
       value = WithCrLf(now);
     } else {
       value = std::move(now);
