@@ -90,12 +90,15 @@ std::optional<size_t> CRepeaterDlg::SelectedVariable() const {
   return static_cast<size_t>(row);
 }
 
-// The size goes with the job; a window that cannot be resized keeps the size that was loaded.
+// The size goes with the job. A window that cannot be resized has no size of its own to keep: it
+// saves the six settings alone, leaving any stored size as it is.
 void CRepeaterDlg::Save() {
   if (const std::optional<WindowSize> size = window()->UserSize()) {
     windowSize_ = *size;
+    SaveSettings(job_, windowSize_);
+  } else {
+    SaveSettings(job_);
   }
-  SaveSettings(job_, windowSize_);
 }
 
 void CRepeaterDlg::OnOK() {

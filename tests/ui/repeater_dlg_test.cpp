@@ -299,7 +299,7 @@ TEST_F(RepeaterDlgTest, close_is_one_exchange_one_message_one_save) {
     EXPECT_EQ(saved.repeatCount, c.savedCount) << c.name;
     // A refused count stops the exchange before the check box: the stored flag stays.
     EXPECT_EQ(saved.append, c.said.empty() ? 1 : 0) << c.name;
-    // The window cannot be resized: the loaded size is saved again.
+    // The window cannot be resized: the size stored before stays as it was.
     EXPECT_EQ(size, (WindowSize{700, 500})) << c.name;
     dialog->Attach(nullptr);
     window = FakeDialogWindow();
