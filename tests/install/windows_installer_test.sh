@@ -8,18 +8,8 @@
 # The prefix, BUILD_DIR/installer-test/wine, is made anew each run and is this test's alone.
 set -euo pipefail
 
-if [ $# -ne 4 ]; then
-  echo "usage: $0 BUILD_DIR INSTALLER HELP_LOOKUP_EXE VERSION" >&2
-  exit 2
-fi
-skip() {
-  echo "skipped: $*" >&2
-  exit 77
-}
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/../support/checks.sh"
+expect_arguments 4 "BUILD_DIR INSTALLER HELP_LOOKUP_EXE VERSION" "$@"
 build=$(realpath -m "$1")
 installer=$(realpath -m "$2")
 lookup=$(realpath -m "$3")
@@ -73,6 +63,8 @@ for file in "${installed[@]}"; do
   [ -f "$folder/$file" ] || fail "$file is not in $install_folder"
 done
 [ -f "$start_menu_entry" ] || fail "no Start menu entry at $start_menu_entry"
+# The shortcut's link information holds its target's path as text.
+grep -qaF "$install_folder\\kelvane.exe" "$start_menu_entry" || fail "the Start menu entry does not start the installed kelvane.exe"
 cmp -s "$folder/kelvane.html" "$here/../../res/kelvane.html" || fail "the installed kelvane.html is not the help page"
 
 declare -A expected=(

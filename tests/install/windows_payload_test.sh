@@ -6,18 +6,8 @@
 #   tests/install/windows_payload_test.sh INSTALLER ZIP x64|x86
 set -euo pipefail
 
-if [ $# -ne 3 ]; then
-  echo "usage: $0 INSTALLER ZIP x64|x86" >&2
-  exit 2
-fi
-skip() {
-  echo "skipped: $*" >&2
-  exit 77
-}
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/../support/checks.sh"
+expect_arguments 3 "INSTALLER ZIP x64|x86" "$@"
 installer=$1 zip=$2 arch=$3
 command -v 7z >/dev/null || skip "7-Zip is missing (scripts/setup installs p7zip-full)"
 [ -f "$zip" ] || fail "the portable zip $zip is not built"
