@@ -82,6 +82,10 @@ SectionEnd
 
 Section "un.Kelvane and its Start menu entry" UnSecProgram
   SectionIn RO
+  StrCpy $0 "kelvane.exe"
+  Call un.EnsureClosed
+  StrCpy $0 "kelvane-cli.exe"
+  Call un.EnsureClosed
   Delete "$SMPROGRAMS\Kelvane.lnk"
   Delete "$INSTDIR\kelvane.exe"
   Delete "$INSTDIR\kelvane-cli.exe"
@@ -104,5 +108,22 @@ Function un.onInit
   ${GetOptions} $0 "/REMOVESETTINGS" $1
   ${IfNot} ${Errors}
     SectionSetFlags ${UnSecSettings} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
+
+; Stops the uninstall, before anything is removed, while the program $0 of the install folder runs
+; (a running program's file cannot be opened for writing); asks to close it and retry first, unless
+; silent.
+Function un.EnsureClosed
+  retry:
+  ${If} ${FileExists} "$INSTDIR\$0"
+    ClearErrors
+    FileOpen $1 "$INSTDIR\$0" a
+    ${If} ${Errors}
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$0 is still running. Close it, then press Retry." \
+        /SD IDCANCEL IDRETRY retry
+      Abort "$0 is still running: Kelvane was not removed."
+    ${EndIf}
+    FileClose $1
   ${EndIf}
 FunctionEnd

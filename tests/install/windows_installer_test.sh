@@ -102,6 +102,24 @@ wine "$install_folder\\kelvane-cli.exe" --text 'kept <n>' --repeat 2 --var '<n>=
   fail "the installed kelvane-cli.exe --save failed"
 [ "$(reg_value "$settings_key\\Settings" Text)" = 'kept <n>' ] || fail "--save wrote no Text under $settings_key"
 
+# While the installed kelvane-cli.exe runs (blocked writing to a pipe nobody reads past its first
+# byte), the uninstall removes nothing and fails. _?= runs the uninstaller in place, so its status is
+# the uninstall's.
+mkfifo "$dir/output"
+wine "$install_folder\\kelvane-cli.exe" --text x --repeat 100000000 >"$dir/output" 2>/dev/null &
+exec 3<"$dir/output"
+head -c 1 <&3 >/dev/null
+status=0
+wine "$install_folder\\uninstall.exe" /S "_?=$install_folder" || status=$?
+exec 3<&-
+wait
+[ "$status" -ne 0 ] || fail "the uninstall said it succeeded while kelvane-cli.exe was running"
+for file in "${installed[@]}"; do
+  [ -f "$folder/$file" ] || fail "the uninstall refused while kelvane-cli.exe ran, yet removed $file"
+done
+reg_value "$uninstall_key" DisplayName >/dev/null || fail "the refused uninstall removed the Uninstall key"
+settle
+
 uninstall() {
   wine "$install_folder\\uninstall.exe" /S "$@" || fail "the silent uninstall failed with status $?"
   settle
