@@ -9,10 +9,7 @@
 
 namespace kelvane {
 
-namespace {
-
-// Each LF not already after a CR becomes CR LF.
-std::string WithCrLf(const std::string& text) {
+std::string ToWindowsLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (size_t i = 0; i < text.size(); ++i) {
@@ -23,8 +20,6 @@ std::string WithCrLf(const std::string& text) {
   }
   return out;
 }
-
-}  // namespace
 
 DataExchange::DataExchange(CDialog& dialog, bool saveAndValidate, bool quiet)
     : dialog_(dialog), window_(*dialog.window()), saving_(saveAndValidate), quiet_(quiet) {}
@@ -43,7 +38,7 @@ void DataExchange::Text(int id, std::string& value) {
     if (filled && now == found->second.shown) {
       value = found->second.bytes;
     } else if (filled && found->second.bytes.find("\r\n") != std::string::npos) {
-      value = WithCrLf(now);
+      value = ToWindowsLineBreaks(now);
     } else {
       value = std::move(now);
     }

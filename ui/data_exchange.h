@@ -2,11 +2,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kelvane {
 
 class CDialog;
 class DialogWindow;
+
+// text with CR LF for every lone LF: the line breaks of a Windows edit control, and of a value text
+// whose breaks were CR LF.
+std::string ToWindowsLineBreaks(std::string_view text);
 
 // Thrown to end an exchange early once its message has been shown.
 struct ExchangeFailed {};

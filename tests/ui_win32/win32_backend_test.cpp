@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide.h"
 #include "res/resource.h"
+#include "ui/data_exchange.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/win32_dialog_window.h"
 #include "ui/win32/win32_link_window.h"

@@ -2,22 +2,11 @@
 
 #include "platform/win32/wide.h"
 #include "res/resource.h"
+#include "ui/data_exchange.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/win32_link_window.h"
 
 namespace kelvane {
-
-std::string ToWindowsLineBreaks(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
-      out += '\r';
-    }
-    out += text[i];
-  }
-  return out;
-}
 
 int ListColumnWidth(int listOuterWidth, int scrollBarWidth) {
   return listOuterWidth > scrollBarWidth ? listOuterWidth - scrollBarWidth : 0;

@@ -15,10 +15,6 @@ namespace kelvane {
 
 class Win32LinkWindow;
 
-// Text for a multi-line edit control, which breaks lines only at CR LF: every LF that no CR comes
-// before becomes CR LF; everything else is kept.
-std::string ToWindowsLineBreaks(std::string_view text);
-
 // The width of the list's one column: the list's outer width less a vertical scroll bar's.
 int ListColumnWidth(int listOuterWidth, int scrollBarWidth);
 
