@@ -1,5 +1,7 @@
 #include "engine/duplicate.h"
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "clipboard/clipboard_transfer.h"
@@ -85,6 +87,17 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
     control.onProgress(written, produced);
   }
   return written;
+}
+
+Job WithValuesScanned(Job job) {
+  const size_t count = std::min(job.tags.size(), job.values.size());
+  job.valueLists.resize(std::max(job.valueLists.size(), count));
+  for (size_t j = 0; j < count; ++j) {
+    if (job.valueLists[j] == nullptr) {
+      job.valueLists[j] = std::make_shared<const ValueList>(ValueList::FromText(std::exchange(job.values[j], {})));
+    }
+  }
+  return job;
 }
 
 DuplicateRun::DuplicateRun(Job job, Clipboard& clipboard, MessageBox& messages)
@@ -217,7 +230,8 @@ RunOutcome DuplicateRun::Finish() {
 RunOutcome RunDuplicate(const std::string& blockText, const std::string& outputFile, int append, int repeatCount,
                         const std::vector<std::string>& tags, const std::vector<std::string>& values,
                         Clipboard& clipboard, MessageBox& messages, const RunControl& control) {
-  DuplicateRun run(Job{blockText, outputFile, append, repeatCount, tags, values}, clipboard, messages);
+  DuplicateRun run(WithValuesScanned(Job{blockText, outputFile, append, repeatCount, tags, values}), clipboard,
+                   messages);
   if (!run.Start()) {
     return RunOutcome::Failed;
   }

@@ -30,6 +30,12 @@ struct RunControl {
 // them unless control.cancel was set. Throws FileException or std::bad_alloc.
 std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control = {});
 
+// The job as a run takes it from a window that holds its value texts itself: each value text moved
+// into a ValueList held in memory and scanned there once, so that the line-count check
+// (LineCountError(const Job&)), the clipboard run's memory check and the copies all start from that
+// one scan. Values the job already keeps in lists stay where they are.
+Job WithValuesScanned(Job job);
+
 // One Duplicate run in three steps, so that a window can keep the long middle step off its own
 // thread: Start() and Finish() use the clipboard and show messages; WriteCopies() touches neither.
 class DuplicateRun {

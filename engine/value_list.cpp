@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "engine/line_feeds.h"
 #include "engine/utf8.h"
@@ -127,13 +128,13 @@ TextScan ScanText(std::string_view text, const std::function<void(size_t)>& prog
 }
 
 void ValueList::Release(size_t begin, size_t end) const {
-  if (text().size() > kProgressStep) {
+  if (file_ != nullptr && text().size() > kProgressStep) {
     file_->Release(begin, end);
   }
 }
 
 void ValueList::ThrowIfCutShort() const {
-  if (file_->cutShort()) {
+  if (file_ != nullptr && file_->cutShort()) {
     throw FileException(FileCause::EndOfFile, path_);
   }
 }
@@ -147,6 +148,13 @@ ValueList::ValueList(const std::string& path) : path_(path), file_(MappedFile::O
   });
   Release(released, file_->bytes().size());
   ThrowIfCutShort();
+}
+
+ValueList ValueList::FromText(std::string text) {
+  ValueList list;
+  list.text_ = std::move(text);
+  list.scan_ = ScanText(list.text_);
+  return list;
 }
 
 }  // namespace kelvane

@@ -1,4 +1,5 @@
-// Value texts of any length: what one pass over a text finds, and lists kept in mapped files.
+// Value texts of any length: what one pass over a text finds, and lists kept in mapped files or
+// in memory.
 #pragma once
 
 #include <array>
@@ -6,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/mapped_file.h"
@@ -33,18 +35,23 @@ struct TextScan {
 
   // The text's line count, as CountLines gives it.
   [[nodiscard]] int Lines(std::string_view text) const;
+
+  bool operator==(const TextScan&) const = default;
 };
 
 // Scans text once; progress, when given, is called now and then with the bytes scanned so far.
 TextScan ScanText(std::string_view text, const std::function<void(size_t)>& progress = {});
 
-// A value text read from a file and held outside the job, scanned once when it is opened.
+// A value text held outside the job, scanned once when it is made: read from a file, or taken
+// over from memory.
 class ValueList {
  public:
-  // Throws FileException.
+  // Maps the list file at path. Throws FileException.
   explicit ValueList(const std::string& path);
+  // Holds text itself; nothing of it is ever given back or cut short.
+  static ValueList FromText(std::string text);
 
-  [[nodiscard]] std::string_view text() const { return file_->bytes(); }
+  [[nodiscard]] std::string_view text() const { return file_ != nullptr ? file_->bytes() : std::string_view(text_); }
   [[nodiscard]] const TextScan& scan() const { return scan_; }
   // Tells the list that the bytes in [begin, end) will not be read again soon. A list small enough
   // to stay in memory whole keeps them, which spares faulting them in again.
@@ -54,8 +61,11 @@ class ValueList {
   void ThrowIfCutShort() const;
 
  private:
+  ValueList() = default;
+
   std::string path_;
-  std::unique_ptr<MappedFile> file_;
+  std::unique_ptr<MappedFile> file_;  // nullptr for a text held in memory
+  std::string text_;
   TextScan scan_;
 };
 

@@ -276,11 +276,26 @@ TEST(differential_test, values_that_cannot_form_a_later_tag_where_they_stand_tak
   }
 }
 
-TEST(differential_test, lists_kept_in_files_give_the_bytes_their_texts_give) {
+TEST(differential_test, lists_kept_in_files_or_in_memory_give_the_bytes_their_texts_give) {
   test::TempDir dir;
-  RandomJobs jobs(13);
+  MemoryClipboard clipboard;
+  test::RecordingMessageBox messages;
+  // The shapes a list comes in, then random jobs.
+  std::vector<Job> jobs = {
+      {"<n>,", "", 0, 3, {"<N>"}, {"a\r\nb\r\nc\r\n"}},                     // CR LF, final break
+      {"<n>,", "", 0, 3, {"<N>"}, {"a\r\nb\r\nc"}},                         // no final break
+      {"<n>,", "", 0, 2, {"<N>"}, {"a\n"}},                                 // one line and its break
+      {"<n>,", "", 0, 3, {"<N>"}, {"%%count7%d%%\r\nb\r\n%%count%03d%%"}},  // counter lines
+      {"<n>,", "", 0, 2, {"<N>"}, {"%%count1%02d%%"}},                      // a counter alone
+      {"<n>,", "", 0, 2, {"<N>"}, {""}},                                    // empty list
+      {"<n>,", "", 0, 3, {"<N>"}, {"\r\n\r\nx\r\n"}},                       // empty lines
+      {"<n>,", "", 0, 2, {"<N>"}, {"a\nb\nc\n"}},                           // more lines than copies
+  };
+  RandomJobs random(13);
   for (int round = 0; round < 400; ++round) {
-    const Job job = jobs.Next();
+    jobs.push_back(random.Next());
+  }
+  for (const Job& job : jobs) {
     Job mapped = job;
     for (size_t j = 0; j < std::min(job.tags.size(), job.values.size()); ++j) {
       const std::string path = dir.File("list" + std::to_string(j));
@@ -289,8 +304,25 @@ TEST(differential_test, lists_kept_in_files_give_the_bytes_their_texts_give) {
       mapped.valueLists.resize(j + 1);
       mapped.valueLists[j] = std::make_shared<const ValueList>(path);
     }
-    ASSERT_EQ(Generated(mapped), LiteralRun(job)) << Describe(job);
-    ASSERT_EQ(LineCountError(mapped), LineCountError(job.tags, job.values, job.repeatCount)) << Describe(job);
+    const Job inMemory = WithValuesScanned(job);
+    for (size_t j = 0; j < std::min(job.tags.size(), job.values.size()); ++j) {
+      ASSERT_EQ(inMemory.valueLists[j]->text(), job.values[j]) << Describe(job);
+      ASSERT_EQ(inMemory.valueLists[j]->scan(), ScanText(job.values[j])) << Describe(job);
+      inMemory.valueLists[j]->Release(0, job.values[j].size());
+      inMemory.valueLists[j]->ThrowIfCutShort();
+    }
+    const std::string expected = LiteralRun(job);
+    const std::optional<std::string> lineCount = LineCountError(job.tags, job.values, job.repeatCount);
+    ASSERT_EQ(Generated(mapped), expected) << Describe(job);
+    ASSERT_EQ(Generated(inMemory), expected) << Describe(job);
+    ASSERT_EQ(LineCountError(mapped), lineCount) << Describe(job);
+    ASSERT_EQ(LineCountError(inMemory), lineCount) << Describe(job);
+    // A whole run to the clipboard, its memory check included, from the texts the window holds.
+    clipboard.formats.clear();
+    ASSERT_EQ(RunDuplicate(job.blockText, "", 0, job.repeatCount, job.tags, job.values, clipboard, messages),
+              RunOutcome::Succeeded)
+        << Describe(job);
+    ASSERT_EQ(clipboard.formats["text/plain"], expected) << Describe(job);
   }
 }
 
