@@ -1,5 +1,7 @@
 #include "ui/repeater_dlg.h"
 
+#include <utility>
+
 #include "engine/duplicate.h"
 #include "engine/validation.h"
 #include "platform/message_text.h"
@@ -37,6 +39,9 @@ CRepeaterDlg::CRepeaterDlg(DialogServices services)
 }
 
 void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
+  // Taken first: an exchange started while this one shows a message (a stop signal's) is not a
+  // Duplicate's.
+  const bool forRun = std::exchange(preparingRun_, false);
   dx.Text(IDC_OUTPUT_FILE, job_.outputFile);
   dx.Text(IDC_BLOCK_TEXT, job_.blockText);
   dx.Int(IDC_REPEAT_COUNT, job_.repeatCount);
@@ -44,10 +49,20 @@ void CRepeaterDlg::DoDataExchange(DataExchange& dx) {
   dx.Check(IDC_APPEND, job_.append);
   // A failure here leaves the focus on "A&ppend data", the control exchanged last.
   if (dx.saving()) {
-    if (const auto error = LineCountError(job_.tags, job_.values, job_.repeatCount)) {
+    if (const auto error = forRun ? PrepareRun() : LineCountError(job_.tags, job_.values, job_.repeatCount)) {
       dx.Fail(*error);
     }
   }
+}
+
+// The run is checked as it will run: each value text is read once, for the line counts and the copies.
+std::optional<std::string> CRepeaterDlg::PrepareRun() {
+  Job run = WithValuesScanned(job_);
+  std::optional<std::string> error = LineCountError(run);
+  if (!error) {
+    runJob_ = std::move(run);
+  }
+  return error;
 }
 
 bool CRepeaterDlg::OnInitDialog() {
@@ -102,13 +117,18 @@ void CRepeaterDlg::Save() {
 }
 
 void CRepeaterDlg::OnOK() {
-  if (!UpdateData(true)) {
+  preparingRun_ = true;
+  const bool valid = UpdateData(true);
+  preparingRun_ = false;
+  // Taken at once, so that no copy of the lists outlives this command.
+  std::optional<Job> runJob = std::exchange(runJob_, std::nullopt);
+  if (!valid || !runJob) {
     return;
   }
   // Saved now as well as at Close: a run can be long, and a crash or a kill during it must not
   // take the job the user typed with it.
   Save();
-  DuplicateRun run(job_, services_.clipboard, runMessages_);
+  DuplicateRun run(std::move(*runJob), services_.clipboard, runMessages_);
   if (run.Start()) {
     running_ = true;
     host().RunWithProgress(run, *this, &stopRequested_);

@@ -1,6 +1,7 @@
 // The main dialog: the block text, output file, repeat count, append flag and variable list.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/job.h"
@@ -59,6 +60,9 @@ class CRepeaterDlg : public CDialog {
     const bool& muted_;
   };
 
+  // In a Duplicate's exchange: the run's job made from the members and checked, kept in runJob_
+  // when it passes; otherwise dropped, and the message returned.
+  std::optional<std::string> PrepareRun();
   // The selected variable's index, or nothing.
   [[nodiscard]] std::optional<size_t> SelectedVariable() const;
   void CloseForStop();
@@ -68,6 +72,9 @@ class CRepeaterDlg : public CDialog {
   Job job_;
   WindowSize windowSize_;  // as loaded, then as last saved
   CHyperLink link_;
+  // Set by OnOK() for the exchange it runs: that exchange, and no other, makes the run's job.
+  bool preparingRun_ = false;
+  std::optional<Job> runJob_;  // held from that exchange to the run it is for, in the same OnOK()
   bool running_ = false;
   bool stopRequested_ = false;
   RunMessages runMessages_{services_.messages, stopRequested_};

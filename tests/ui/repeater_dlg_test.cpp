@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,6 +121,66 @@ TEST_F(RepeaterDlgTest, duplicate_saves_the_job_writes_the_file_and_stays_open) 
   EXPECT_EQ(host.progressRuns, 1);
   EXPECT_FALSE(window.ended.has_value());
   EXPECT_EQ(Saved().blockText, "#: Dear <name>\n");
+}
+
+// Each Duplicate runs the variables as they stand when it is pressed, and leaves the dialog's own.
+TEST_F(RepeaterDlgTest, each_duplicate_runs_the_variables_as_they_are_then) {
+  test::TempDir dir;
+  const std::string out = dir.File("out.txt");
+  Open({"<N>;", out, 0, 2, {"<N>"}, {"a\r\nb"}});
+  host.shows = test::ShownByQt;
+  window.selected[IDC_VARIABLE_LIST] = 0;
+  struct Step {
+    const char* name;
+    std::function<void()> before;
+    const char* count;
+    std::string file;  // the output file afterwards
+    std::string said;  // the one message shown
+    std::vector<int> focus;
+  };
+  const std::vector<Step> steps = {
+      {"as loaded", [] {}, "2", "a;b;", "Results were written to file " + out, {}},
+      {"after an edit",
+       [&] {
+         host.scripts = {Types("<N>", "x\ny\nz")};
+         dialog->OnCommand(IDC_EDIT_VARIABLE);
+       },
+       "3",
+       "x;y;z;",
+       "Results were written to file " + out,
+       {}},
+      {"a count the edited list refuses",
+       [] {},
+       "2",
+       "x;y;z;",
+       "Variable <<N>> has 3 lines and the repeat value is 2.  Please correct.",
+       {IDC_APPEND}},
+      {"after an add, to the clipboard",
+       [&] {
+         host.scripts = {Types("#", "%%count1%d%%")};
+         dialog->OnCommand(IDC_ADD_VARIABLE);
+         window.texts[IDC_BLOCK_TEXT] = "<N>#;";
+         window.texts[IDC_OUTPUT_FILE].clear();
+       },
+       "3",
+       "x;y;z;",
+       "Results were written to the clipboard",
+       {}},
+  };
+  for (const Step& step : steps) {
+    step.before();
+    window.texts[IDC_REPEAT_COUNT] = step.count;
+    messages.shown.clear();
+    window.focus.clear();
+    dialog->OnCommand(IDOK);
+    EXPECT_EQ(test::ReadFile(out), step.file) << step.name;
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{step.said}) << step.name;
+    EXPECT_EQ(window.focus, step.focus) << step.name;
+  }
+  EXPECT_EQ(clipboard.formats["text/plain"], "x1;y2;z3;");
+  const std::vector<std::string> values = {"x\r\ny\r\nz", "%%count1%d%%"};
+  EXPECT_EQ(dialog->job().values, values);
+  EXPECT_EQ(Saved().values, values);
 }
 
 TEST_F(RepeaterDlgTest, delete_asks_and_removes_only_on_yes) {
