@@ -75,20 +75,40 @@ void BM_StartUp(benchmark::State& state) {
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same with the list in memory, as the window holds it.
+// The same with the list in memory, as the window holds it: everything from the Duplicate button
+// to the first copy, the run's copy of the job included. Arg 0 (path): 0 counts the lines for the
+// check and scans again for the copies, as the window once did; 1 scans each list once, for both.
+// Arg 1 (clipboard): 1 adds the clipboard run's memory check.
 void BM_StartUpInMemory(benchmark::State& state) {
   kelvane::Job job;
   job.blockText = "INSERT INTO people (id, name, team) VALUES (<ID>, '<NAME>', '<Team>'); -- <name>\n";
   job.repeatCount = kCopies;
   job.tags = {"<NAME>", "<ID>", "<TEAM>"};
   job.values = {Names(kCopies, ""), "%%count1%06d%%", "blue"};
+  const bool once = state.range(0) != 0;
+  const bool clipboard = state.range(1) != 0;
   for (auto _ : state) {
-    kelvane::CopyGenerator generator(job);
+    kelvane::Job run;
+    if (once) {
+      run = kelvane::WithValuesScanned(job);
+      benchmark::DoNotOptimize(kelvane::LineCountError(run));
+    } else {
+      benchmark::DoNotOptimize(kelvane::LineCountError(job.tags, job.values, job.repeatCount));
+      run = job;
+    }
+    if (clipboard) {
+      benchmark::DoNotOptimize(kelvane::CopyGenerator(run).LeastTotalSize(run.repeatCount));
+    }
+    kelvane::CopyGenerator generator(run);
     benchmark::DoNotOptimize(generator.PrepareNextCopy());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 14000000);
 }
-BENCHMARK(BM_StartUpInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StartUpInMemory)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"once", "clipboard"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 kelvane::Job TwoColumns(bool digitTags) {
   kelvane::Job job;
