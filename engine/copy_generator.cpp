@@ -61,6 +61,9 @@ CopyGenerator::CopyGenerator(const Job& job, const std::atomic<bool>* stop) : bl
     // Every later look at the text starts from this one pass over it.
     const TextScan& scan = scans.emplace_back(ScanValueText(job, j));
     v.singleLine = scan.lineFeeds == 0;
+    v.lineFeeds = scan.lineFeeds;
+    v.crLineFeeds = scan.crLineFeeds;
+    v.lastLineFeed = scan.lastLineFeed;
     v.singleCounter = v.singleLine && IsCounterExpression(v.text);
     v.anyCounterLine = !v.singleLine && (scan.counterLine || v.text.substr(scan.lastLineFeed + 1).starts_with("%%"));
     if (v.singleCounter) {
@@ -110,17 +113,29 @@ std::optional<std::uint64_t> CopyGenerator::LeastTotalSize(std::int32_t repeatCo
       total = SaturatingAdd(total, SaturatingMultiply(v.text.size(), copies));
       continue;
     }
-    // Line i for copy i; once the lines run out, the last one for every later copy.
-    std::uint64_t used = 0;
-    std::uint64_t lastSize = 0;
-    ForEachUsedLine(v.text, repeatCount, nullptr, [&](std::string_view line) {
-      ++used;
-      lastSize = v.anyCounterLine && IsCounterExpression(line) ? 0 : line.size();
-      total = SaturatingAdd(total, lastSize);
-    });
-    total = SaturatingAdd(total, SaturatingMultiply(lastSize, copies - used));
+    total = SaturatingAdd(total, UsedLinesSize(v, repeatCount));
   }
   return total;
+}
+
+// Line i for copy i; once the lines run out, the last one for every later copy.
+std::uint64_t CopyGenerator::UsedLinesSize(const Variable& v, std::int32_t repeatCount) {
+  const auto copies = static_cast<std::uint64_t>(repeatCount);
+  if (!v.anyCounterLine && repeatCount >= v.lineFeeds) {
+    // Every line ended by a line feed is used: the scan knows their size without a walk.
+    const auto ended = static_cast<std::uint64_t>(v.lastLineFeed + 1 - v.lineFeeds - v.crLineFeeds);
+    const std::string_view last = StripCarriageReturn(v.text.substr(v.lastLineFeed + 1));
+    return SaturatingAdd(ended, SaturatingMultiply(last.size(), copies - static_cast<std::uint64_t>(v.lineFeeds)));
+  }
+  std::uint64_t total = 0;
+  std::uint64_t used = 0;
+  std::uint64_t lastSize = 0;
+  ForEachUsedLine(v.text, repeatCount, nullptr, [&](std::string_view line) {
+    ++used;
+    lastSize = v.anyCounterLine && IsCounterExpression(line) ? 0 : line.size();
+    total = SaturatingAdd(total, lastSize);
+  });
+  return SaturatingAdd(total, SaturatingMultiply(lastSize, copies - used));
 }
 
 void CopyGenerator::ComputeValue(Variable& v) {

@@ -81,6 +81,10 @@ class CopyGenerator {
     bool anyCounterLine = true;       // whether a line of a multi-line text can be a counter
     const ValueList* list = nullptr;  // the list file holding the text, if any
     size_t released = 0;              // the list's bytes before this are given back
+    // The scan's line feeds, those of them right after a carriage return, and where the last one is.
+    std::int64_t lineFeeds = 0;
+    std::int64_t crLineFeeds = 0;
+    size_t lastLineFeed = 0;
   };
 
   // A piece of a copy's layout: literal text, the value of variable `variable`, or the text of
@@ -113,6 +117,8 @@ class CopyGenerator {
   // Computes the variable's value for the current copy, then AdvanceLine() moves to the next.
   void ComputeValue(Variable& variable);
   static void AdvanceLine(Variable& variable);
+  // The bytes copies 0 to repeatCount - 1 take of a multi-line value, counters counted as empty.
+  static std::uint64_t UsedLinesSize(const Variable& v, std::int32_t repeatCount);
   bool BuildLayout(const Job& job, const std::vector<TextScan>& scans);
   void MergeTwinSegments();
   void BuildBySearching();

@@ -24,6 +24,7 @@ class Scanner {
     size_t end = feed;
     if (end > start && text_[end - 1] == '\r') {
       --end;
+      ++scan_.crLineFeeds;
     }
     if (end == start) {
       scan_.emptyLine = true;

@@ -23,6 +23,7 @@ using ByteSet = std::array<bool, 256>;
 struct TextScan {
   std::int64_t lineFeeds = 0;
   size_t lastLineFeed = std::string_view::npos;
+  std::int64_t crLineFeeds = 0;  // of them, those right after a carriage return (CR LF)
   bool validUtf8 = true;
   bool ascii = true;
   // Of the lines ended by a line feed: whether one is empty once its carriage return is dropped,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <ostream>
 #include <random>
@@ -317,6 +318,17 @@ TEST(differential_test, lists_kept_in_files_or_in_memory_give_the_bytes_their_te
     ASSERT_EQ(Generated(inMemory), expected) << Describe(job);
     ASSERT_EQ(LineCountError(mapped), lineCount) << Describe(job);
     ASSERT_EQ(LineCountError(inMemory), lineCount) << Describe(job);
+    // The clipboard's memory check never asks for more than the result; without counters or
+    // windows, exactly that.
+    const CopyGenerator generator(inMemory);
+    if (const std::optional<std::uint64_t> least = generator.LeastTotalSize(job.repeatCount)) {
+      ASSERT_LE(*least, expected.size()) << Describe(job);
+      const bool counters = std::any_of(job.values.begin(), job.values.end(),
+                                        [](const std::string& v) { return v.find("%%") != v.npos; });
+      if (!counters && generator.searchedWindows() == 0) {
+        ASSERT_EQ(*least, expected.size()) << Describe(job);
+      }
+    }
     // A whole run to the clipboard, its memory check included, from the texts the window holds.
     clipboard.formats.clear();
     ASSERT_EQ(RunDuplicate(job.blockText, "", 0, job.repeatCount, job.tags, job.values, clipboard, messages),

@@ -55,6 +55,9 @@ TEST(memory_fault_test, the_size_worked_out_beforehand_never_exceeds_the_result)
       {{"a<v>b", "", 0, 2, {"<v>"}, {"one\ntwo\nthree\nfour"}}, true},
       {{"<v>|", "", 0, 6, {"<v>"}, {"x\ny\n"}}, true},  // past the last line: the empty line after it
       {{"<v>|<w>", "", 0, 3, {"<v>", "<w>"}, {"const", "p\nq\nr"}}, true},
+      {{"<v>|", "", 0, 2, {"<v>"}, {"ab\r\nc\r\n"}}, true},   // every line used, CR LF
+      {{"<v>|", "", 0, 5, {"<v>"}, {"\r\n\r\nc\r"}}, true},   // empty lines, a last line ending in CR
+      {{"<v>|", "", 0, 2, {"<v>"}, {"a\nbb\nccc\n"}}, true},  // more lines than copies
       {{"#<n>", "", 0, 1000, {"<n>"}, {"%%count%05d%%"}}, false},
       {{"#<n>", "", 0, 7, {"<n>"}, {"a\n%%count%d%%\nbb"}}, false},
   };
