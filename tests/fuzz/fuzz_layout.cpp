@@ -98,5 +98,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                                                     : "layout with searched windows");
     std::abort();
   }
+  // The clipboard's memory check must never ask for more than the result takes.
+  if (const auto least = kelvane::CopyGenerator(job).LeastTotalSize(job.repeatCount);
+      least && *least > generated.size()) {
+    std::fprintf(stderr, "the least total size %llu is more than the result's %zu bytes\n",
+                 static_cast<unsigned long long>(*least), generated.size());
+    std::abort();
+  }
   return 0;
 }
