@@ -16,6 +16,21 @@ using Clock = std::chrono::steady_clock;
 // go on before it interrupts it: together well under a second.
 constexpr auto kPoll = std::chrono::milliseconds(50);
 constexpr auto kGrace = std::chrono::milliseconds(500);
+// How long a thread that waits for the other looks again and again before it sleeps. A thread put
+// to sleep is woken on the processor of the thread that wakes it, where the two then take turns
+// while another processor idles; a buffer is built or written in well under this.
+constexpr auto kSpin = std::chrono::milliseconds(2);
+
+// Looks at ready, letting go of the lock in between, until it holds or kSpin has passed.
+template <class Ready>
+void Spin(std::unique_lock<std::mutex>& lock, Ready ready) {
+  const auto until = Clock::now() + kSpin;
+  while (!ready() && Clock::now() < until) {
+    lock.unlock();
+    std::this_thread::yield();
+    lock.lock();
+  }
+}
 
 }  // namespace
 
@@ -40,8 +55,8 @@ BackgroundWriter::~BackgroundWriter() {
   stopping_ = true;
   changed_.notify_all();
   // Only a failure elsewhere leaves a write going here; one that blocks is not waited for.
-  if (!changed_.wait_for(lock, kGrace, [this] { return !hasPending_; })) {
-    while (hasPending_) {
+  if (!changed_.wait_for(lock, kGrace, [this] { return Idle(); })) {
+    while (!Idle()) {
       out_.Interrupt(thread_);
       changed_.wait_for(lock, kPoll);
     }
@@ -53,34 +68,43 @@ BackgroundWriter::~BackgroundWriter() {
 void BackgroundWriter::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return hasPending_ || stopping_; });
+    const auto ready = [this] { return hasPending_ || stopping_; };
+    Spin(lock, ready);
+    changed_.wait(lock, ready);
     if (!hasPending_) {
       return;
     }
     WriteBuffer buffer = std::move(pending_);
-    lock.unlock();
-    std::exception_ptr error;
-    bool interrupted = false;
-    try {
-      // Flushed here too, so that no write of the output is left for another thread to block on.
-      out_.Write(std::string_view(buffer.data.get(), buffer.size));
-      out_.Flush();
-    } catch (const WriteInterrupted&) {
-      interrupted = true;
-    } catch (...) {
-      error = std::current_exception();
-    }
-    lock.lock();
-    if (!interrupted && !error) {
-      copiesWritten_ = buffer.copiesEnd;
+    hasPending_ = false;
+    // After a failed write nothing more goes out: it would land after a gap or a torn buffer.
+    const bool write = !error_ && !interrupted_;
+    writing_ = write;
+    changed_.notify_all();
+    if (write) {
+      lock.unlock();
+      std::exception_ptr error;
+      bool interrupted = false;
+      try {
+        // Flushed here too, so that no write of the output is left for another thread to block on.
+        out_.Write(std::string_view(buffer.data.get(), buffer.size));
+        out_.Flush();
+      } catch (const WriteInterrupted&) {
+        interrupted = true;
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      if (!interrupted && !error) {
+        copiesWritten_ = buffer.copiesEnd;
+      }
+      interrupted_ = interrupted_ || interrupted;
+      if (error && !error_) {
+        error_ = error;
+      }
     }
     buffer.size = 0;
-    spare_ = std::move(buffer);
-    hasPending_ = false;
-    interrupted_ = interrupted_ || interrupted;
-    if (error && !error_) {
-      error_ = error;
-    }
+    spares_.push_back(std::move(buffer));
+    writing_ = false;
     changed_.notify_all();
   }
 }
@@ -89,8 +113,10 @@ bool BackgroundWriter::Cancelled() const {
   return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed);
 }
 
-bool BackgroundWriter::WaitIdle(std::unique_lock<std::mutex>& lock, bool giveUpOnCancel) {
-  while (hasPending_) {
+bool BackgroundWriter::Wait(std::unique_lock<std::mutex>& lock, bool queueOnly, bool giveUpOnCancel) {
+  const auto done = [this, queueOnly] { return queueOnly ? !hasPending_ : Idle(); };
+  Spin(lock, [this, &done] { return done() || Cancelled(); });
+  while (!done()) {
     if (Cancelled()) {
       if (giveUpOnCancel) {
         return false;
@@ -110,7 +136,7 @@ bool BackgroundWriter::WaitIdle(std::unique_lock<std::mutex>& lock, bool giveUpO
 
 WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
   std::unique_lock lock(mutex_);
-  if (!WaitIdle(lock, true)) {
+  if (!Wait(lock, true, true)) {
     return full;
   }
   if (error_) {
@@ -118,8 +144,11 @@ WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
   }
   pending_ = std::move(full);
   hasPending_ = true;
-  WriteBuffer empty = std::move(spare_);
-  spare_ = WriteBuffer();
+  WriteBuffer empty;
+  if (!spares_.empty()) {
+    empty = std::move(spares_.back());
+    spares_.pop_back();
+  }
   lock.unlock();
   changed_.notify_all();
   empty.size = 0;
@@ -128,21 +157,24 @@ WriteBuffer BackgroundWriter::Swap(WriteBuffer full) {
 
 WriteBuffer BackgroundWriter::Reclaim() {
   std::unique_lock lock(mutex_);
-  if (!WaitIdle(lock, true)) {
+  if (!Wait(lock, false, true)) {
     return WriteBuffer();
   }
   if (error_) {
     std::rethrow_exception(error_);
   }
-  WriteBuffer written = std::move(spare_);
-  spare_ = WriteBuffer();
+  WriteBuffer written;
+  if (!spares_.empty()) {
+    written = std::move(spares_.back());
+  }
+  spares_.clear();
   written.size = 0;
   return written;
 }
 
 void BackgroundWriter::Finish(WriteBuffer last) {
   std::unique_lock lock(mutex_);
-  WaitIdle(lock, false);
+  Wait(lock, false, false);
   if (error_) {
     std::rethrow_exception(error_);
   }
@@ -156,7 +188,7 @@ void BackgroundWriter::Finish(WriteBuffer last) {
   pending_ = std::move(last);
   hasPending_ = true;
   changed_.notify_all();
-  WaitIdle(lock, false);
+  Wait(lock, false, false);
   if (error_) {
     std::rethrow_exception(error_);
   }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/file.h"
 
@@ -37,13 +38,14 @@ class BackgroundWriter {
   // Waits for the thread, interrupting a write that blocks; a write error not yet collected is dropped.
   ~BackgroundWriter();
 
-  // Queues full for writing once the previous buffer is out, and returns an empty buffer to fill.
-  // Rethrows a write error of an earlier buffer. When the run is cancelled while the previous
-  // buffer is still going out, full comes back as it was, not queued.
+  // Queues full for writing behind the buffer going out, once no other waits, and returns an
+  // empty buffer to fill (one with no room the first times). Rethrows a write error of an earlier
+  // buffer. When the run is cancelled while the queue is full, full comes back as it was, not
+  // queued.
   WriteBuffer Swap(WriteBuffer full);
-  // Waits until the buffer queued last is out and returns it, emptied, to be filled again: for
-  // buffers too big to hold two of. Rethrows a write error. Comes back with no buffer when the run
-  // is cancelled while the write is still going.
+  // Waits until the buffer queued last is out and returns it, emptied, to be filled again, letting
+  // every other buffer go: for buffers too big to hold two of. Rethrows a write error. Comes back
+  // with no buffer when the run is cancelled while the write is still going.
   WriteBuffer Reclaim();
   // Writes last, waits until everything is out, and rethrows any write error. A cancelled run
   // whose write blocks ends without writing last.
@@ -55,17 +57,22 @@ class BackgroundWriter {
  private:
   void Run();
   [[nodiscard]] bool Cancelled() const;
-  // Waits, holding lock, until the thread is idle. A cancelled run interrupts a write that takes
-  // too long; with giveUpOnCancel it returns false at once instead.
-  bool WaitIdle(std::unique_lock<std::mutex>& lock, bool giveUpOnCancel);
+  [[nodiscard]] bool Idle() const { return !hasPending_ && !writing_; }
+  // Waits, holding lock, until the thread is idle, or with queueOnly until the queue has room. A
+  // cancelled run interrupts a write that takes too long; with giveUpOnCancel it returns false at
+  // once instead.
+  bool Wait(std::unique_lock<std::mutex>& lock, bool queueOnly, bool giveUpOnCancel);
 
   File& out_;
   const std::atomic<bool>* cancel_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
+  // One buffer may wait while another goes out, so the thread never waits for the one that fills
+  // buffers to wake up: a buffer is always ready when a write ends.
   WriteBuffer pending_;
-  WriteBuffer spare_;
+  std::vector<WriteBuffer> spares_;
   bool hasPending_ = false;
+  bool writing_ = false;
   bool stopping_ = false;
   bool interrupted_ = false;
   std::int64_t copiesWritten_ = 0;

@@ -45,8 +45,13 @@ class CopyGenerator {
   void AppendNextCopy(std::string& out);
   // The same in two steps, for callers with buffers of their own: works out the next copy and
   // returns its size; WriteNextCopy() then puts exactly that many bytes at dest and moves on.
+  // Until then, PrepareNextCopy() gives the same copy's size again.
   size_t PrepareNextCopy();
   void WriteNextCopy(char* dest);
+  // Writes copies at dest, one after another, while the next fits in room and fewer than most
+  // have been made; returns the bytes written and adds the copies to made. The copy that did not
+  // fit stays prepared.
+  size_t WriteCopies(char* dest, size_t room, std::int64_t most, std::int64_t& made);
 
   [[nodiscard]] std::int32_t nextCopy() const { return copyIndex_; }
   // Whether copies are built from a fixed layout of text and values rather than by searching
@@ -119,6 +124,10 @@ class CopyGenerator {
   static void AdvanceLine(Variable& variable);
   // The bytes copies 0 to repeatCount - 1 take of a multi-line value, counters counted as empty.
   static std::uint64_t UsedLinesSize(const Variable& v, std::int32_t repeatCount);
+  // Gives back the pages of v's list before this copy's line.
+  static void ReleaseBehind(Variable& v);
+  // Makes v's value the text of the counter expression that this copy's line is.
+  void FormatCounterLine(Variable& v) const;
   bool BuildLayout(const Job& job, const std::vector<TextScan>& scans);
   void MergeTwinSegments();
   void BuildBySearching();
@@ -137,13 +146,16 @@ class CopyGenerator {
   std::string_view block_;
   std::vector<Variable> variables_;
   std::vector<Piece> layout_;
-  std::vector<Segment> segments_;                 // an earlier segment may be part of a later one
-  std::vector<int> builtSegments_;                // those built for each copy: the first of each set of twins
-  std::vector<int> layoutVariables_;              // the variables whose values the layout and segments use
-  size_t literalSize_ = 0;                        // bytes of literal text in the layout
-  std::vector<const std::string_view*> varying_;  // the texts of the layout's other pieces
+  std::vector<Segment> segments_;                    // an earlier segment may be part of a later one
+  std::vector<int> builtSegments_;                   // those built for each copy: the first of each set of twins
+  std::vector<int> layoutVariables_;                 // the variables whose values the layout and segments use
+  size_t literalSize_ = 0;                           // bytes of literal text in the layout
+  std::vector<const std::string_view*> varying_;     // the texts of the layout's other pieces
+  std::vector<const std::string_view*> pieceTexts_;  // every piece's text, in the layout's order
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;
+  bool prepared_ = false;  // PrepareNextCopy() has worked out copy copyIndex_, of preparedSize_ bytes
+  size_t preparedSize_ = 0;
   const std::atomic<bool>* stop_ = nullptr;
   bool stopped_ = false;
   bool upperInPieces_ = false;  // whether the search keeps the upper-cased copy piece by piece

@@ -428,6 +428,7 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
       piece.source = &piece.text;
       literalSize_ += piece.text.size();
     }
+    pieceTexts_.push_back(piece.source);
   }
   const auto use = [this](int variable) {
     if (variable >= 0 &&

@@ -316,22 +316,9 @@ std::string Counter::InnerFormat(std::string_view line, std::int32_t& start) {
 
 Counter::Counter(std::string_view line) : format_(InnerFormat(line, start_)) {}
 
-const std::string& Counter::Text(std::int32_t copyIndex) const {
+const std::string& Counter::Reformat(std::int32_t copyIndex) const {
   const auto value =
       static_cast<std::int32_t>(static_cast<std::uint32_t>(start_) + static_cast<std::uint32_t>(copyIndex));
-  // One more than last time, in decimal, without a new digit: only the digits change, so count
-  // them on in place. This is what makes a numbered million copies cheap.
-  if (copyIndex == lastIndex_ + 1 && value > 0 && lastRun_.end > lastRun_.begin) {
-    size_t pos = lastRun_.end;
-    while (pos > lastRun_.begin && last_[pos - 1] == '9') {
-      last_[--pos] = '0';
-    }
-    if (pos > lastRun_.begin) {
-      ++last_[pos - 1];
-      lastIndex_ = copyIndex;
-      return last_;
-    }
-  }
   last_.clear();
   format_.AppendTo(last_, value, &lastRun_);
   lastIndex_ = copyIndex;

@@ -45,7 +45,7 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
     BackgroundWriter writer(out, control.cancel);
     WriteBuffer chunk;
     chunk.Reserve(kChunkSize + job.blockText.size());
-    for (; done < job.repeatCount; ++done) {
+    while (done < job.repeatCount) {
       if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed)) {
         break;
       }
@@ -54,10 +54,14 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
         break;  // cancelled in the middle of the copy, which is dropped
       }
       chunk.Reserve(size);
-      generator.WriteNextCopy(chunk.data.get() + chunk.size);
-      chunk.size += size;
-      chunk.copiesEnd = done + 1;
-      if (chunk.size >= kChunkSize) {
+      // This copy and the next ones that fit, up to the next progress report.
+      const std::int64_t most = std::min(job.repeatCount - done, kProgressEvery - done % kProgressEvery);
+      std::int64_t made = 0;
+      chunk.size += generator.WriteCopies(chunk.data.get() + chunk.size, chunk.capacity - chunk.size, most, made);
+      done += made;
+      chunk.copiesEnd = done;
+      const bool noRoom = made < most && !generator.stopped();
+      if (chunk.size >= kChunkSize || noRoom) {
         ThrowIfAnyListCutShort(job);
         const size_t full = chunk.size;
         const bool single = chunk.capacity > kSingleBufferAbove;
@@ -74,8 +78,8 @@ std::int64_t WriteCopies(const Job& job, File& out, const RunControl& control) {
           chunk.Reserve(kChunkSize + job.blockText.size());
         }
       }
-      if (control.onProgress && (done + 1) % kProgressEvery == 0) {
-        control.onProgress(done + 1, produced + chunk.size);
+      if (control.onProgress && done % kProgressEvery == 0) {
+        control.onProgress(done, produced + chunk.size);
       }
     }
     ThrowIfAnyListCutShort(job);

@@ -40,8 +40,12 @@ struct TextScan {
   bool operator==(const TextScan&) const = default;
 };
 
-// Scans text once; progress, when given, is called now and then with the bytes scanned so far.
-TextScan ScanText(std::string_view text, const std::function<void(size_t)>& progress = {});
+// Told now and then that the bytes in [begin, end) are scanned; from two threads at once for a
+// long text.
+using ScanProgress = std::function<void(size_t begin, size_t end)>;
+
+// Scans text once. Every byte is reported to progress, when given, once it is scanned.
+TextScan ScanText(std::string_view text, const ScanProgress& progress = {});
 
 // A value text held outside the job, scanned once when it is made: read from a file, or taken
 // over from memory.

@@ -132,6 +132,19 @@ std::string Generated(const Job& job, Built* built = nullptr) {
   return out;
 }
 
+// The copies made in batches into a buffer of room bytes, as a run to a file makes them: a copy that
+// does not fit waits for the next batch, and one larger than room gets a buffer of its size.
+std::string GeneratedInBatches(const Job& job, size_t room) {
+  CopyGenerator generator(job);
+  std::string out;
+  std::int64_t made = 0;
+  while (made < job.repeatCount) {
+    std::string buffer(std::max(room, generator.PrepareNextCopy()), '\0');
+    out.append(buffer, 0, generator.WriteCopies(buffer.data(), buffer.size(), job.repeatCount - made, made));
+  }
+  return out;
+}
+
 std::string Describe(const Job& job) {
   std::string text = "block [" + job.blockText + "] x" + std::to_string(job.repeatCount);
   for (size_t j = 0; j < std::max(job.tags.size(), job.values.size()); ++j) {
@@ -151,6 +164,8 @@ TEST(differential_test, generator_matches_the_literal_algorithm_on_random_jobs) 
     const std::string generated = Generated(job, &built);
     ++ways[built];
     ASSERT_EQ(generated, LiteralRun(job)) << Describe(job) << "\nbuilt: " << built;
+    const auto room = static_cast<size_t>(round % 64);
+    ASSERT_EQ(GeneratedInBatches(job, room), generated) << Describe(job) << "\nin batches of " << room << " bytes";
   }
   // Every way of building copies must have been exercised.
   EXPECT_GT(ways[Built::Laid], rounds / 5);
