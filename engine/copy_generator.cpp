@@ -174,7 +174,7 @@ void CopyGenerator::FormatCounterLine(Variable& v) const {
   v.current = v.formatted;
 }
 
-void CopyGenerator::AdvanceLine(Variable& v) {
+inline void CopyGenerator::AdvanceLine(Variable& v) {
   if (!v.singleLine) {
     v.lineStart = v.nextLineStart;
   }
@@ -344,16 +344,50 @@ void CopyGenerator::WriteNextCopy(char* dest) {
   ++copyIndex_;
 }
 
-// One loop over many copies, with the steps above inlined into it, rather than two calls a copy.
+// One loop over many copies rather than two calls a copy. A layout without windows, the common
+// case, has its steps written out here: the values, then the pieces.
 size_t CopyGenerator::WriteCopies(char* dest, size_t room, std::int64_t most, std::int64_t& made) {
   size_t used = 0;
-  for (std::int64_t n = 0; n < most; ++n) {
-    const size_t size = PrepareNextCopy();
-    if (stopped_ || size > room - used) {
-      break;
-    }
+  std::int64_t n = 0;
+  const auto writeOne = [&](size_t size) {
     WriteNextCopy(dest + used);
     used += size;
+    ++made;
+    ++n;
+  };
+  if (prepared_ && n < most && preparedSize_ <= room) {
+    writeOne(preparedSize_);  // the copy that did not fit last time
+  }
+  if (prepared_ || !usesLayout_ || !builtSegments_.empty()) {
+    while (n < most) {
+      const size_t size = PrepareNextCopy();
+      if (stopped_ || size > room - used) {
+        break;
+      }
+      writeOne(size);
+    }
+    return used;
+  }
+  for (; n < most; ++n) {
+    size_t size = literalSize_;
+    for (const int index : layoutVariables_) {
+      Variable& v = variables_[static_cast<size_t>(index)];
+      ComputeValue(v);
+      AdvanceLine(v);
+      size += v.uses * v.current.size();
+    }
+    if (size > room - used) {
+      prepared_ = true;
+      preparedSize_ = size;
+      break;
+    }
+    char* out = dest + used;
+    for (const std::string_view* source : pieceTexts_) {
+      CopyPiece(out, *source);
+      out += source->size();
+    }
+    used += size;
+    ++copyIndex_;
     ++made;
   }
   return used;

@@ -84,6 +84,7 @@ class CopyGenerator {
     std::int32_t maskFor = -1;        // the copy upperMask is for
     std::uint64_t tagFirstByte = 0;   // UpperByteMask() of the tag's first byte
     bool anyCounterLine = true;       // whether a line of a multi-line text can be a counter
+    size_t uses = 0;                  // how many pieces of the layout hold the value
     const ValueList* list = nullptr;  // the list file holding the text, if any
     size_t released = 0;              // the list's bytes before this are given back
     // The scan's line feeds, those of them right after a carriage return, and where the last one is.

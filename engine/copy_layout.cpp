@@ -422,7 +422,9 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
       piece.source = &segments_[static_cast<size_t>(piece.segment)].view;
       varying_.push_back(piece.source);
     } else if (piece.variable >= 0) {
-      piece.source = &variables_[static_cast<size_t>(piece.variable)].current;
+      Variable& v = variables_[static_cast<size_t>(piece.variable)];
+      piece.source = &v.current;
+      ++v.uses;
       varying_.push_back(piece.source);
     } else {
       piece.source = &piece.text;
