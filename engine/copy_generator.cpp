@@ -344,8 +344,8 @@ void CopyGenerator::WriteNextCopy(char* dest) {
   ++copyIndex_;
 }
 
-// One loop over many copies rather than two calls a copy. A layout without windows, the common
-// case, has its steps written out here: the values, then the pieces.
+// One loop over many copies rather than two calls a copy: for a layout, the values, the windows,
+// then the pieces, with nothing else between copies.
 size_t CopyGenerator::WriteCopies(char* dest, size_t room, std::int64_t most, std::int64_t& made) {
   size_t used = 0;
   std::int64_t n = 0;
@@ -358,7 +358,7 @@ size_t CopyGenerator::WriteCopies(char* dest, size_t room, std::int64_t most, st
   if (prepared_ && n < most && preparedSize_ <= room) {
     writeOne(preparedSize_);  // the copy that did not fit last time
   }
-  if (prepared_ || !usesLayout_ || !builtSegments_.empty()) {
+  if (prepared_ || !usesLayout_) {
     while (n < most) {
       const size_t size = PrepareNextCopy();
       if (stopped_ || size > room - used) {
@@ -375,6 +375,15 @@ size_t CopyGenerator::WriteCopies(char* dest, size_t room, std::int64_t most, st
       ComputeValue(v);
       AdvanceLine(v);
       size += v.uses * v.current.size();
+    }
+    // Earlier windows first: a later one may hold them.
+    for (const int index : builtSegments_) {
+      Segment& segment = segments_[static_cast<size_t>(index)];
+      BuildSegment(segment);
+      size += segment.uses * segment.view.size();
+    }
+    if (stopped_) {
+      break;
     }
     if (size > room - used) {
       prepared_ = true;

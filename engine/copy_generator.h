@@ -117,6 +117,7 @@ class CopyGenerator {
     std::string text, upper;                   // this copy's text, and upper-cased when a tag may be in it
     std::string_view view;                     // text, for the layout to point at
     std::uint64_t mask = 0;                    // UpperByteMask() of the text, or more
+    size_t uses = 0;                           // how many pieces of the layout show this window
   };
   friend class LayoutBuilder;
 

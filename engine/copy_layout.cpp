@@ -419,7 +419,9 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
   MergeTwinSegments();
   for (Piece& piece : layout_) {
     if (piece.segment >= 0) {
-      piece.source = &segments_[static_cast<size_t>(piece.segment)].view;
+      Segment& segment = segments_[static_cast<size_t>(piece.segment)];
+      piece.source = &segment.view;
+      ++segment.uses;
       varying_.push_back(piece.source);
     } else if (piece.variable >= 0) {
       Variable& v = variables_[static_cast<size_t>(piece.variable)];
