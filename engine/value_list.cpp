@@ -14,8 +14,10 @@ namespace kelvane {
 
 namespace {
 
-// Bytes scanned between two progress calls, and how much of a mapped list stays in memory at most.
-constexpr size_t kProgressStep = size_t{32} << 20;
+// A mapped list up to this size stays in memory whole; a larger one has what is scanned given back.
+constexpr size_t kKeptWhole = size_t{32} << 20;
+// Bytes scanned between two progress calls by each half: together no more than kKeptWhole.
+constexpr size_t kProgressStep = kKeptWhole / 2;
 // Texts from this size up are scanned in two halves at once: below it a thread costs more than it
 // saves.
 constexpr size_t kParallelFrom = size_t{4} << 20;
@@ -207,7 +209,7 @@ TextScan ScanText(std::string_view text, const ScanProgress& progress) {
 }
 
 void ValueList::Release(size_t begin, size_t end) const {
-  if (file_ != nullptr && text().size() > kProgressStep) {
+  if (file_ != nullptr && text().size() > kKeptWhole) {
     file_->Release(begin, end);
   }
 }
