@@ -303,34 +303,40 @@ void CopyGenerator::BuildSegment(Segment& segment) {
   segment.view = segment.text;
 }
 
-size_t CopyGenerator::PrepareNextCopy() {
-  if (prepared_) {
-    return preparedSize_;
+// Works out the values and windows of the next copy of the layout and returns its size: each
+// value's and window's size once for every piece that shows it.
+inline size_t CopyGenerator::PrepareLayoutCopy() {
+  size_t size = literalSize_;
+  for (const int index : layoutVariables_) {
+    Variable& v = variables_[static_cast<size_t>(index)];
+    ComputeValue(v);
+    AdvanceLine(v);
+    size += v.uses * v.current.size();
   }
-  if (!usesLayout_) {
-    BuildBySearching();
-    preparedSize_ = scratch_.size();
-  } else {
-    for (const int index : layoutVariables_) {
-      Variable& v = variables_[static_cast<size_t>(index)];
-      ComputeValue(v);
-      AdvanceLine(v);
-    }
-    // Earlier segments first: a later one may hold them.
-    for (const int segment : builtSegments_) {
-      BuildSegment(segments_[static_cast<size_t>(segment)]);
-    }
-    preparedSize_ = literalSize_;
-    for (const std::string_view* text : varying_) {
-      preparedSize_ += text->size();
-    }
+  // Earlier windows first: a later one may hold them.
+  for (const int index : builtSegments_) {
+    Segment& segment = segments_[static_cast<size_t>(index)];
+    BuildSegment(segment);
+    size += segment.uses * segment.view.size();
   }
-  prepared_ = !stopped_;
+  return size;
+}
+
+inline size_t CopyGenerator::Prepare() {
+  if (!prepared_) {
+    if (usesLayout_) {
+      preparedSize_ = PrepareLayoutCopy();
+    } else {
+      BuildBySearching();
+      preparedSize_ = scratch_.size();
+    }
+    prepared_ = !stopped_;
+  }
   return preparedSize_;
 }
 
 // Plain copies into a buffer sized beforehand: this loop is where a huge run spends its time.
-void CopyGenerator::WriteNextCopy(char* dest) {
+inline void CopyGenerator::Write(char* dest) {
   if (usesLayout_) {
     for (const std::string_view* source : pieceTexts_) {
       const std::string_view text = *source;
@@ -344,59 +350,24 @@ void CopyGenerator::WriteNextCopy(char* dest) {
   ++copyIndex_;
 }
 
-// One loop over many copies rather than two calls a copy: for a layout, the values, the windows,
-// then the pieces, with nothing else between copies.
+size_t CopyGenerator::PrepareNextCopy() {
+  return Prepare();
+}
+
+void CopyGenerator::WriteNextCopy(char* dest) {
+  Write(dest);
+}
+
+// One loop over many copies, the steps above written out in it, rather than two calls a copy.
 size_t CopyGenerator::WriteCopies(char* dest, size_t room, std::int64_t most, std::int64_t& made) {
   size_t used = 0;
-  std::int64_t n = 0;
-  const auto writeOne = [&](size_t size) {
-    WriteNextCopy(dest + used);
-    used += size;
-    ++made;
-    ++n;
-  };
-  if (prepared_ && n < most && preparedSize_ <= room) {
-    writeOne(preparedSize_);  // the copy that did not fit last time
-  }
-  if (prepared_ || !usesLayout_) {
-    while (n < most) {
-      const size_t size = PrepareNextCopy();
-      if (stopped_ || size > room - used) {
-        break;
-      }
-      writeOne(size);
-    }
-    return used;
-  }
-  for (; n < most; ++n) {
-    size_t size = literalSize_;
-    for (const int index : layoutVariables_) {
-      Variable& v = variables_[static_cast<size_t>(index)];
-      ComputeValue(v);
-      AdvanceLine(v);
-      size += v.uses * v.current.size();
-    }
-    // Earlier windows first: a later one may hold them.
-    for (const int index : builtSegments_) {
-      Segment& segment = segments_[static_cast<size_t>(index)];
-      BuildSegment(segment);
-      size += segment.uses * segment.view.size();
-    }
-    if (stopped_) {
+  for (std::int64_t n = 0; n < most; ++n) {
+    const size_t size = Prepare();
+    if (stopped_ || size > room - used) {
       break;
     }
-    if (size > room - used) {
-      prepared_ = true;
-      preparedSize_ = size;
-      break;
-    }
-    char* out = dest + used;
-    for (const std::string_view* source : pieceTexts_) {
-      CopyPiece(out, *source);
-      out += source->size();
-    }
+    Write(dest + used);
     used += size;
-    ++copyIndex_;
     ++made;
   }
   return used;

@@ -130,6 +130,10 @@ class CopyGenerator {
   static void ReleaseBehind(Variable& v);
   // Makes v's value the text of the counter expression that this copy's line is.
   void FormatCounterLine(Variable& v) const;
+  // PrepareNextCopy() and WriteNextCopy(), for WriteCopies() to inline.
+  size_t Prepare();
+  void Write(char* dest);
+  size_t PrepareLayoutCopy();
   bool BuildLayout(const Job& job, const std::vector<TextScan>& scans);
   void MergeTwinSegments();
   void BuildBySearching();
@@ -152,7 +156,6 @@ class CopyGenerator {
   std::vector<int> builtSegments_;                   // those built for each copy: the first of each set of twins
   std::vector<int> layoutVariables_;                 // the variables whose values the layout and segments use
   size_t literalSize_ = 0;                           // bytes of literal text in the layout
-  std::vector<const std::string_view*> varying_;     // the texts of the layout's other pieces
   std::vector<const std::string_view*> pieceTexts_;  // every piece's text, in the layout's order
   bool usesLayout_ = false;
   std::int32_t copyIndex_ = 0;

@@ -422,12 +422,10 @@ bool CopyGenerator::BuildLayout(const Job& job, const std::vector<TextScan>& sca
       Segment& segment = segments_[static_cast<size_t>(piece.segment)];
       piece.source = &segment.view;
       ++segment.uses;
-      varying_.push_back(piece.source);
     } else if (piece.variable >= 0) {
       Variable& v = variables_[static_cast<size_t>(piece.variable)];
       piece.source = &v.current;
       ++v.uses;
-      varying_.push_back(piece.source);
     } else {
       piece.source = &piece.text;
       literalSize_ += piece.text.size();
